@@ -1,0 +1,30 @@
+#pragma once
+// Overwrites key material with stores the compiler may not remove as dead.
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+namespace corvane {
+
+inline void SecureFill(void* data, std::size_t size, unsigned char value) {
+  volatile unsigned char* p = static_cast<volatile unsigned char*>(data);
+  for (std::size_t i = 0; i < size; ++i) p[i] = value;
+  // Keeps the stores ordered before anything the caller does next (e.g. freeing the buffer).
+  asm volatile("" : : "r"(data) : "memory");
+}
+
+inline void SecureWipe(void* data, std::size_t size) { SecureFill(data, size, 0); }
+
+inline void SecureWipe(std::string& text) {
+  SecureWipe(text.data(), text.size());
+  text.clear();
+}
+
+template <typename T>
+void SecureWipe(std::vector<T>& items) {
+  SecureWipe(items.data(), items.size() * sizeof(T));
+  items.clear();
+}
+
+}  // namespace corvane
