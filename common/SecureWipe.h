@@ -14,7 +14,9 @@ inline void SecureFill(void* data, std::size_t size, unsigned char value) {
   asm volatile("" : : "r"(data) : "memory");
 }
 
-inline void SecureWipe(void* data, std::size_t size) { SecureFill(data, size, 0); }
+inline void SecureWipe(void* data, std::size_t size) {
+  SecureFill(data, size, 0);
+}
 
 inline void SecureWipe(std::string& text) {
   SecureWipe(text.data(), text.size());

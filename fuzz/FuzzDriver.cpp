@@ -56,10 +56,18 @@ int main(int argc, char** argv) {
       for (int e = 0; e < edits && !input.empty(); ++e) {
         const size_t at = rng() % input.size();
         switch (rng() % 4) {
-          case 0: input[at] = static_cast<char>(rng()); break;
-          case 1: input.erase(at, 1 + rng() % 16); break;
-          case 2: input.insert(at, 1, static_cast<char>(rng())); break;
-          default: input.resize(at); break;
+          case 0:
+            input[at] = static_cast<char>(rng());
+            break;
+          case 1:
+            input.erase(at, 1 + rng() % 16);
+            break;
+          case 2:
+            input.insert(at, 1, static_cast<char>(rng()));
+            break;
+          default:
+            input.resize(at);
+            break;
         }
       }
     } else {

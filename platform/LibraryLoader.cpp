@@ -22,7 +22,9 @@ std::string LinuxLibraryName(const std::string& dllName) {
   return "lib" + stem + ".so";
 }
 
-TSharedLibrary::~TSharedLibrary() { Unload(); }
+TSharedLibrary::~TSharedLibrary() {
+  Unload();
+}
 
 bool TSharedLibrary::Load(const std::string& fileName) {
   Unload();
@@ -47,6 +49,8 @@ void TSharedLibrary::Unload() {
   path_.clear();
 }
 
-void* TSharedLibrary::Symbol(const char* name) const { return handle_ ? dlsym(handle_, name) : nullptr; }
+void* TSharedLibrary::Symbol(const char* name) const {
+  return handle_ ? dlsym(handle_, name) : nullptr;
+}
 
 }  // namespace corvane
