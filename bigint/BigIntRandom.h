@@ -1,0 +1,45 @@
+#pragma once
+// RandomSource: the process-wide, clock-seeded pseudo-random generator (a 32-bit linear congruential
+// generator). It chooses Miller-Rabin bases; key material comes from the system CSPRNG instead
+// (common/SystemRandom.h).
+//
+//   reseed: state := ((hour * 60 + minute) * 60 + second) * 1000 + millisecond, UTC time of day
+//   step:   state := state * 134775813 + 1 (mod 2^32)
+//   draw:   step, then the high 32 bits of the 64-bit product state * bound
+//
+// Not synchronised: every user runs on one thread, one after another.
+
+#include <cstdint>
+
+namespace corvane {
+
+class RandomSource {
+ public:
+  static constexpr uint32_t kMultiplier = 134775813;  // 0x08088405
+
+  uint32_t State() const { return state_; }
+  void SetState(uint32_t state) { state_ = state; }
+  void Step() { state_ = state_ * kMultiplier + 1; }
+  // A value in 0..bound-1 for 0 < bound < 2^31 (EBigIntError otherwise).
+  int32_t Below(int32_t bound);
+  // Sets the state from the UTC time of day in milliseconds (0..86,399,999) the clock reports.
+  void ReseedFromClock();
+
+ private:
+  uint32_t state_ = 0;
+};
+
+// The one generator of the process.
+RandomSource& TheRandomSource();
+
+// Shorthands on the process-wide generator.
+void RandomReseedFromClock();
+int32_t RandomBelow(int32_t bound);
+
+// The clock the generator reseeds from: UTC milliseconds since midnight. Tests substitute a fixed clock;
+// passing nullptr restores the system clock. Returns the previous clock (nullptr for the system clock).
+using TimeOfDayClock = uint32_t (*)();
+TimeOfDayClock SetRandomClock(TimeOfDayClock clock);
+uint32_t SystemTimeOfDayMilliseconds();
+
+}  // namespace corvane
