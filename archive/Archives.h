@@ -1,0 +1,197 @@
+#pragma once
+// TArchiveFile packs files into one archive and lists and extracts an archive's entries by driving the
+// archiver library of the archive's kind. TArchiver is the family of per-kind archivers behind it.
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "archive/ArchiverOptions.h"
+#include "common/Exception.h"
+#include "platform/unlha32/unlha32.h"
+
+namespace corvane {
+
+// The archive kinds. The values are stored as one byte.
+enum class TArchiverType : std::uint8_t {
+  atLha,
+  atZip,
+  atCab,
+  atArj,
+  atTar,
+  atTgz,
+  atBZ2,
+  atRar,
+  atBga,
+  atYz1,
+  atGCA,
+  atBel,
+  at7z,
+  atNone,
+  atAutoDetect,
+};
+
+// The owner handed to the archiver libraries: an opaque pointer, null for none.
+using TWindowHandle = void*;
+// An archive opened for listing; null when none.
+using TArchiveHandle = void*;
+
+// Status of a pack whose file selection was cancelled through OnProgress.
+constexpr std::int32_t kStatusCancelled = 0x8020;
+
+class EArchiver : public Exception {
+  using Exception::Exception;
+};
+// An archiver library file could not be loaded.
+class ENoArchiverDLL : public EArchiver {
+  using EArchiver::EArchiver;
+};
+// A required export is missing from a loaded library.
+class EEntryNotFound : public EArchiver {
+  using EArchiver::EArchiver;
+};
+// A self-extractor stub file is missing.
+class ESfxNoRequiredFile : public EArchiver {
+ public:
+  ESfxNoRequiredFile(const std::string& kindWord, const std::string& target, const std::string& stubFile);
+  std::string KindWord, Target, StubFile;
+};
+
+// The name of a listing entry: the bytes of its name field up to the first code 0 (at most 513 bytes, so a
+// field without terminator is still read safely).
+std::string ArchiveEntryName(const TArchiveEntry& entry);
+
+// One archiver object per component and kind. Operations a kind does not support raise EArchiver.
+class TArchiver {
+ public:
+  virtual ~TArchiver() = default;
+  TArchiver(const TArchiver&) = delete;
+  TArchiver& operator=(const TArchiver&) = delete;
+
+  virtual void LoadDLL();
+  virtual void FreeDLL();
+  virtual TArchiveHandle OpenListing(TWindowHandle owner, const std::string& archiveName, std::uint32_t mode);
+  virtual int FirstEntry(TArchiveHandle handle, TArchiveEntry& entry, const std::string& wildcard);
+  virtual int NextEntry(TArchiveHandle handle, TArchiveEntry& entry);
+  virtual int CloseListing(TArchiveHandle handle);
+  virtual int Expand(TWindowHandle owner, const std::string& archiveName, std::string& outputBuffer,
+                     bool useResponseFile, const TFileItems& files, const std::string& baseDirectory,
+                     const TArchiverOptions& options) = 0;
+  virtual int Compress(TWindowHandle owner, const std::string& archiveName, std::string& outputBuffer,
+                       bool useResponseFile, const TFileItems& files, const std::string& baseDirectory,
+                       const TArchiverOptions& options);
+  virtual int Remove(TWindowHandle owner, const std::string& archiveName, std::string& outputBuffer,
+                     bool useResponseFile, const TFileItems& files, const std::string& baseDirectory,
+                     const TArchiverOptions& options);
+  virtual int Freshen(TWindowHandle owner, const std::string& archiveName, std::string& outputBuffer,
+                      bool useResponseFile, const TFileItems& files, const std::string& baseDirectory,
+                      const TArchiverOptions& options);
+  virtual int BuildSelfExtractor(TWindowHandle owner, const std::string& archiveName,
+                                 std::string& outputBuffer, const std::string& target,
+                                 const TArchiverOptions& options);
+  virtual int ExpandToMemory(TWindowHandle owner, const std::string& archiveName,
+                             const TArchiverOptions& options, const std::string& entryName, void* buffer,
+                             std::uint32_t bufferSize, std::uint64_t* fileTime, std::uint32_t* attributes,
+                             std::uint32_t* writeSize);
+  virtual int Verify(const std::string& archiveName, int mode, int modeFlags);
+  virtual bool AttachOwnerWindow(TWindowHandle window, void* callback);
+  virtual bool DetachOwnerWindow(TWindowHandle window);
+  virtual void EnsureLoaded();
+
+  // The owner given to the library for progress reports; null when none is attached.
+  TWindowHandle OwnerWindow = nullptr;
+  // The command text of the last command built.
+  std::string LastCommand;
+
+ protected:
+  TArchiver() = default;
+};
+
+// The archive component: one archive file at a time.
+class TArchiveFile {
+ public:
+  // Progress of a running operation: State, the library's progress record, and Abort to ask for a stop.
+  using TArchiverProgressEvent =
+      std::function<void(TArchiveFile& Sender, std::int32_t State, TUnlhaProgress* lpEis, bool& Abort)>;
+
+  TArchiveFile();
+  ~TArchiveFile();
+  TArchiveFile(const TArchiveFile&) = delete;
+  TArchiveFile& operator=(const TArchiveFile&) = delete;
+
+  // The archive file. Writing it first selects a kind from the name's extension (a name whose extension is
+  // not an archive extension, such as ".KVX", leaves the kind alone), then stores the name.
+  const std::string& FileName() const { return fileName_; }
+  void SetFileName(const std::string& name);
+
+  // Length of the output buffer handed to the library on every command (0: no buffer).
+  std::int32_t OutputSize() const { return static_cast<std::int32_t>(outputBuffer_.size()); }
+  void SetOutputSize(std::int32_t size);
+  const std::string& OutputBuffer() const { return outputBuffer_; }
+
+  // The option set used when an operation is given none.
+  TArchiverOptions& Options() { return *options_; }
+
+  // Writing a kind creates a fresh archiver of that kind (loading its library; a missing library raises
+  // ENoArchiverDLL and changes nothing). atNone changes nothing; atAutoDetect finds the kind from the
+  // file's content before the next pack or listing; atGCA and atBel raise EArchiver.
+  TArchiverType ArchiverType() const { return archiverType_; }
+  void SetArchiverType(TArchiverType type);
+
+  TArchiverProgressEvent OnProgress;
+
+  // Packs the files (patterns; selected by the component unless the set's PackFilter is pfArchiver).
+  // Returns 0 on success, kStatusCancelled when OnProgress stopped the selection, else the library's status.
+  // Nothing selected: the library is not called and 0 is returned.
+  std::int32_t CompressFiles(TWindowHandle owner, const TArchiverOptions* options,
+                             const std::string& baseDirectory, const TFileItems& files);
+  // Extracts the named entries (all entries when the items name none). Returns the library's status: 0 when
+  // every entry was written intact, nonzero for a damaged archive, an unsafe name, a write failure, ...
+  std::int32_t ExpandFiles(TWindowHandle owner, const TArchiverOptions* options,
+                           const std::string& baseDirectory, const TFileItems& files);
+
+  // Opens the archive for listing: 0 when the library gave a handle, 1 when it did not.
+  int OpenListing(TWindowHandle owner, std::uint32_t mode);
+  // 0 = the entry was filled, -1 = no (further) entry, other = the library's error code.
+  int FirstEntry(const std::string& wildcard, TArchiveEntry& entry);
+  int NextEntry(TArchiveEntry& entry);
+  void CloseListing();
+
+  // The exact command text of the last pack or extract.
+  const std::string& LastCommand() const { return lastCommand_; }
+  TArchiveHandle ListHandle() const { return listHandle_; }
+  TArchiver* Archiver() const { return archiver_.get(); }
+
+  // Hands a progress report to OnProgress when one is assigned.
+  void NotifyProgress(std::int32_t State, TUnlhaProgress* lpEis, bool& Abort);
+
+  // The kind of an archive: from the extension (byExtension true; ".exe" is looked into), or from the
+  // file's content through every kind's library that is present (atNone when none recognises it).
+  static TArchiverType DetectKind(const std::string& name, bool byExtension);
+
+ private:
+  void AutoDetect();
+  void RequireArchiver() const;
+  const TArchiverOptions& OptionsOrDefault(const TArchiverOptions* options) const;
+  void AttachProgressWindow();
+  void DetachProgressWindow();
+  std::int32_t Pack(TWindowHandle owner, const TFileItems& files, const std::string& baseDirectory,
+                    const TArchiverOptions& options);
+  static int ProgressProcedure(void* owner, std::uint32_t state, TUnlhaProgress* record);
+
+  std::string fileName_;
+  std::string outputBuffer_;
+  std::unique_ptr<TArchiverOptions> options_;
+  TArchiverType archiverType_ = TArchiverType::atAutoDetect;
+  std::unique_ptr<TArchiver> archiver_;
+  std::string lastCommand_;
+  // Stands in for a hidden window whose procedure receives the library's progress reports.
+  std::unique_ptr<TUnlhaOwnerWindow> progressWindow_;
+  TArchiveHandle listHandle_ = nullptr;
+};
+
+// A new archiver object of the kind (its library loaded); null for kinds without an archiver.
+std::unique_ptr<TArchiver> CreateArchiver(TArchiverType type);
+
+}  // namespace corvane
