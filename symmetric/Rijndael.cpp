@@ -1,0 +1,84 @@
+#include "symmetric/Rijndael.h"
+
+#include <unistd.h>
+
+#include <random>
+#include <string>
+
+#include "common/SystemRandom.h"
+#include "symmetric/RijndaelCipher.h"
+#include "symmetric/Sha1Hash.h"
+
+namespace corvane {
+
+namespace {
+
+void TransformFileStream(TStream& source, TStream& destination, std::string_view keyText,
+                         const TStreamProgress& progress, bool encrypt) {
+  TRijndael cipher;
+  cipher.KeyFromText(keyText, HashClass<TSha1>);
+  // Everything from the current position to the end; a stream positioned past its end has nothing left.
+  const uint64_t size = source.Size();
+  const uint64_t position = source.Position();
+  const uint64_t count = size > position ? size - position : 0;
+  if (progress && !progress(0, count)) throw ECancelled();
+  const uint64_t done = encrypt ? cipher.EncryptStreamPart(source, destination, count, progress)
+                                : cipher.DecryptStreamPart(source, destination, count, progress);
+  // A source that shrank while being read would otherwise yield a silently truncated result.
+  if (done != count) throw EFileError("The file ended before all of its bytes could be read");
+}
+
+std::filesystem::path TemporaryBeside(const std::filesystem::path& destination) {
+  char suffix[17];
+  uint64_t random;
+  SystemRandomBytes(&random, sizeof random);
+  for (int i = 0; i < 16; ++i) suffix[i] = "0123456789abcdef"[(random >> (4 * i)) & 15];
+  suffix[16] = '\0';
+  std::filesystem::path temporary = destination;
+  temporary += std::string(".") + suffix + ".tmp";
+  return temporary;
+}
+
+void TransformFile(const std::filesystem::path& sourcePath, const std::filesystem::path& destinationPath,
+                   std::string_view keyText, const TStreamProgress& progress, bool encrypt) {
+  TFileStream source(sourcePath, TFileMode::fmOpenRead);
+  const std::filesystem::path temporary = TemporaryBeside(destinationPath);
+  try {
+    TFileStream destination(temporary, TFileMode::fmCreate);
+    TransformFileStream(source, destination, keyText, progress, encrypt);
+    destination.Sync();
+    destination.Close();
+    std::error_code error;
+    std::filesystem::rename(temporary, destinationPath, error);
+    if (error)
+      throw EFileError("Cannot create file \"" + destinationPath.string() + "\": " + error.message());
+  } catch (...) {
+    std::error_code ignored;
+    std::filesystem::remove(temporary, ignored);
+    throw;
+  }
+}
+
+}  // namespace
+
+void EncryptFileStream(TStream& source, TStream& destination, std::string_view keyText,
+                       const TStreamProgress& progress) {
+  TransformFileStream(source, destination, keyText, progress, true);
+}
+
+void DecryptFileStream(TStream& source, TStream& destination, std::string_view keyText,
+                       const TStreamProgress& progress) {
+  TransformFileStream(source, destination, keyText, progress, false);
+}
+
+void EncryptFileStream(const std::filesystem::path& source, const std::filesystem::path& destination,
+                       std::string_view keyText, const TStreamProgress& progress) {
+  TransformFile(source, destination, keyText, progress, true);
+}
+
+void DecryptFileStream(const std::filesystem::path& source, const std::filesystem::path& destination,
+                       std::string_view keyText, const TStreamProgress& progress) {
+  TransformFile(source, destination, keyText, progress, false);
+}
+
+}  // namespace corvane

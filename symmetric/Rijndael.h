@@ -1,0 +1,30 @@
+#pragma once
+// Whole-stream encryption under a key text: AES-192-CBC with the key and IV derived from the text's SHA-1
+// (see TCipher::KeyFromText), output exactly as long as the input, no header.
+
+#include <cstdint>
+#include <filesystem>
+#include <string_view>
+
+#include "common/Exception.h"
+#include "symmetric/Streams.h"
+
+namespace corvane {
+
+// Transforms everything from the source's position to its end and writes it at the destination's
+// position. Neither stream is opened, closed, truncated or repositioned beforehand. Throws EFileError when
+// the source ends before its size said (it shrank while being read).
+void EncryptFileStream(TStream& source, TStream& destination, std::string_view keyText,
+                       const TStreamProgress& progress = {});
+void DecryptFileStream(TStream& source, TStream& destination, std::string_view keyText,
+                       const TStreamProgress& progress = {});
+
+// The same from one file into another. The destination is written under a temporary name in its folder
+// and renamed into place when complete, replacing any file of that name; on any failure (including
+// cancelling) no destination file is left behind.
+void EncryptFileStream(const std::filesystem::path& source, const std::filesystem::path& destination,
+                       std::string_view keyText, const TStreamProgress& progress = {});
+void DecryptFileStream(const std::filesystem::path& source, const std::filesystem::path& destination,
+                       std::string_view keyText, const TStreamProgress& progress = {});
+
+}  // namespace corvane
