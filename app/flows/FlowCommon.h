@@ -1,0 +1,105 @@
+#pragma once
+// What the key-pair, encryption and decryption flows share: progress reports, the refusals a front end
+// tells apart, key strengths, text lines and the name rule that cuts four characters off a file name.
+//
+// The flows are front-end neutral: inputs are values, long work reports progress through a callback that
+// may cancel, outcomes are result values or exceptions whose messages are the texts shown to the user.
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "common/Exception.h"
+#include "symmetric/Streams.h"  // ECancelled, raised when a progress callback cancels
+
+namespace corvane {
+
+enum class TFlowStage {
+  stKeyGeneration,  // done: prime candidates tested so far; total 0 (unknown)
+  stEncrypting,     // bytes of the source encrypted
+  stPacking,        // bytes of the current member packed into the container
+  stExtracting,     // bytes of the current member extracted
+  stDecrypting,     // bytes of the payload decrypted
+};
+
+// Called from the thread running the flow. Returning false cancels: the flow removes what it made and
+// raises ECancelled.
+using TFlowProgress = std::function<bool(TFlowStage stage, uint64_t done, uint64_t total)>;
+
+// The texts the flows show.
+inline constexpr const char* kNotForYourKeyText =
+    "これは、今のあなたの鍵用に暗号化されたものではありません。";
+inline constexpr const char* kReplaceKeyQuestionText =
+    "既に鍵が存在します。新しい鍵を作成すると、以前の公開鍵で暗号化したファイルは復号化出来なくなります。"
+    "新しい鍵を作成しますか？";
+inline constexpr const char* kKeyExistsText = "既に鍵が存在します。";
+inline constexpr const char* kDamagedContainerText = "暗号ファイルが壊れています。";
+inline constexpr const char* kBadContainerText = "暗号ファイルの形式が正しくありません。";
+
+// The session key did not come back: the container was made for another key, or no key pair is stored.
+class ENotForYourKey : public Exception {
+ public:
+  ENotForYourKey() : Exception(kNotForYourKeyText) {}
+};
+
+// A private key is stored and the request did not allow replacing it (the front end asks first).
+class EKeyExists : public Exception {
+ public:
+  EKeyExists() : Exception(kKeyExistsText) {}
+};
+
+// The file a flow would write exists and the request did not allow replacing it.
+class EOutputExists : public Exception {
+ public:
+  explicit EOutputExists(std::filesystem::path path)
+      : Exception("ファイル " + path.string() + " は既に存在します。"), fPath(std::move(path)) {}
+  const std::filesystem::path& Path() const { return fPath; }
+
+ private:
+  std::filesystem::path fPath;
+};
+
+// A container that is not one session-key member and one payload member under safe bare names, or whose
+// extraction failed (damaged data).
+class EContainerError : public Exception {
+  using Exception::Exception;
+};
+
+// A public-key file that cannot serve as a key (too few lines, numbers that give no usable key).
+class EPublicKeyFile : public Exception {
+  using Exception::Exception;
+};
+
+// An unusable key strength (outside kMinKeyStrength .. kMaxKeyStrength).
+class EKeyStrength : public Exception {
+  using Exception::Exception;
+};
+
+// The strengths a key file or the settings may carry. Below 48 a block holds no character; above 16384
+// key generation and decryption would take hours.
+inline constexpr int32_t kMinKeyStrength = 48;
+inline constexpr int32_t kMaxKeyStrength = 16384;
+// The strengths offered when a key pair is created.
+inline constexpr int32_t kMinNewKeyStrength = 256;
+inline constexpr int32_t kMaxNewKeyStrength = 2048;
+inline constexpr int32_t kDefaultKeyStrength = 1024;
+
+// A decimal integer text (optional sign, digits; nothing else) as a key strength. Raises EConvertError
+// "'<text>' は正しい整数値ではありません" for other text and EKeyStrength outside the usable range.
+int32_t KeyStrengthFromText(const std::string& text);
+// Raises EKeyStrength when strength is outside kMinKeyStrength .. kMaxKeyStrength.
+void CheckKeyStrength(int32_t strength);
+
+// Lines of a text ended by CR, LF or CR LF; a last line without an end counts, a final end adds none.
+std::vector<std::string> SplitLines(const std::string& text);
+// A whole small file as bytes; raises EFileError when it cannot be read and EFileError when it is larger
+// than maxSize (key and session-key files are small; anything bigger is not one).
+std::string ReadSmallFile(const std::filesystem::path& path, std::size_t maxSize);
+
+// The name less its last four characters (UTF-8 characters, so a multi-byte character is never split);
+// empty for a name of four characters or fewer.
+std::string CutLastFour(const std::string& name);
+
+}  // namespace corvane
