@@ -1,0 +1,126 @@
+// BigIntModPower against GMP's mpz_powm at the key sizes' moduli (342, 683, 1026 and 2049 bits) with
+// full-size exponents, and one Miller-Rabin round at 683 bits against the same round built from GMP
+// calls. Each pair runs in one process on the same operands; the ratio ours/GMP is printed at the end.
+#include <benchmark/benchmark.h>
+#include <gmp.h>
+
+#include <cstdio>
+#include <map>
+#include <random>
+#include <string>
+
+#include "bigint/BigInt.h"
+#include "bigint/BigIntModular.h"
+#include "bigint/BigIntPrime.h"
+#include "bigint/tests/GmpReference.h"
+
+namespace {
+
+using corvane::TBigInt;
+using corvane::testing::Mpz;
+
+struct Operands {
+  TBigInt base, exponent, modulus;
+};
+
+// A random odd modulus of exactly `bits` bits, a base below it and a full-size exponent.
+Operands MakeOperands(int bits) {
+  std::mt19937_64 rng(static_cast<uint64_t>(bits) * 7919);
+  auto random = [&](int width) {
+    TBigInt x;
+    x.digits.assign((width + 30) / 31, 0);
+    for (auto& d : x.digits) d = static_cast<uint32_t>(rng() & 0x7FFFFFFF);
+    const int topBits = width - 31 * (static_cast<int>(x.digits.size()) - 1);
+    x.digits.back() &= (1u << topBits) - 1;
+    x.digits.back() |= 1u << (topBits - 1);
+    return x;
+  };
+  Operands o{random(bits - 1), random(bits), random(bits)};
+  o.modulus.digits[0] |= 1;
+  return o;
+}
+
+void BM_ModPowerCorvane(benchmark::State& state) {
+  const Operands o = MakeOperands(static_cast<int>(state.range(0)));
+  for (auto _ : state) benchmark::DoNotOptimize(corvane::BigIntModPower(o.base, o.exponent, o.modulus));
+}
+
+void BM_ModPowerGmp(benchmark::State& state) {
+  const Operands o = MakeOperands(static_cast<int>(state.range(0)));
+  const Mpz b(o.base), e(o.exponent), n(o.modulus);
+  Mpz r;
+  for (auto _ : state) {
+    mpz_powm(r.get(), b.get(), e.get(), n.get());
+    benchmark::DoNotOptimize(r.get());
+  }
+}
+
+void BM_MillerRabinRoundCorvane(benchmark::State& state) {
+  const Operands o = MakeOperands(683);
+  const TBigInt base = corvane::BigIntFromInt64(3);
+  for (auto _ : state) benchmark::DoNotOptimize(corvane::BigIntStrongProbablePrime(o.modulus, base));
+}
+
+// The same round from GMP calls: n - 1 = 2^s d, x = 3^d, then up to s - 1 squarings.
+void BM_MillerRabinRoundGmp(benchmark::State& state) {
+  const Operands o = MakeOperands(683);
+  const Mpz n(o.modulus);
+  Mpz nMinusOne, d, x, base;
+  mpz_sub_ui(nMinusOne.get(), n.get(), 1);
+  const mp_bitcnt_t s = mpz_scan1(nMinusOne.get(), 0);
+  mpz_tdiv_q_2exp(d.get(), nMinusOne.get(), s);
+  mpz_set_ui(base.get(), 3);
+  for (auto _ : state) {
+    mpz_powm(x.get(), base.get(), d.get(), n.get());
+    bool pass = mpz_cmp_ui(x.get(), 1) == 0 || mpz_cmp(x.get(), nMinusOne.get()) == 0;
+    for (mp_bitcnt_t i = 1; !pass && i < s; ++i) {
+      mpz_mul(x.get(), x.get(), x.get());
+      mpz_mod(x.get(), x.get(), n.get());
+      if (mpz_cmp(x.get(), nMinusOne.get()) == 0) pass = true;
+      if (mpz_cmp_ui(x.get(), 1) == 0) break;
+    }
+    benchmark::DoNotOptimize(pass);
+  }
+}
+
+BENCHMARK(BM_ModPowerCorvane)->Arg(342)->Arg(683)->Arg(1026)->Arg(2049)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_ModPowerGmp)->Arg(342)->Arg(683)->Arg(1026)->Arg(2049)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_MillerRabinRoundCorvane)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_MillerRabinRoundGmp)->Unit(benchmark::kMicrosecond);
+
+// Collects the time per iteration of every run, then prints ours/GMP per size.
+class RatioReporter : public benchmark::ConsoleReporter {
+ public:
+  void ReportRuns(const std::vector<Run>& runs) override {
+    for (const Run& run : runs) times_[run.benchmark_name()] = run.GetAdjustedCPUTime();
+    ConsoleReporter::ReportRuns(runs);
+  }
+  void PrintRatios() const {
+    std::printf("\nRatio of CPU time, Corvane / GMP (lower is better; goal <= 2 at 1026 and 2049 bits):\n");
+    for (const char* size : {"342", "683", "1026", "2049"}) {
+      PrintRatio(std::string("modular power ") + size + " bits", std::string("BM_ModPowerCorvane/") + size,
+                 std::string("BM_ModPowerGmp/") + size);
+    }
+    PrintRatio("Miller-Rabin round 683 bits", "BM_MillerRabinRoundCorvane", "BM_MillerRabinRoundGmp");
+  }
+
+ private:
+  void PrintRatio(const std::string& label, const std::string& ours, const std::string& peer) const {
+    const auto a = times_.find(ours);
+    const auto b = times_.find(peer);
+    if (a == times_.end() || b == times_.end() || b->second <= 0) return;
+    std::printf("  %-30s %6.2f\n", label.c_str(), a->second / b->second);
+  }
+  std::map<std::string, double> times_;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  RatioReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  reporter.PrintRatios();
+  benchmark::Shutdown();
+  return 0;
+}
