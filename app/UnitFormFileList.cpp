@@ -1,0 +1,32 @@
+#include "app/UnitFormFileList.h"
+
+#include <QDir>
+#include <QFileIconProvider>
+
+namespace corvane {
+
+TFileListBox::TFileListBox(QWidget* parent) : QListWidget(parent) {
+  setSelectionMode(QAbstractItemView::SingleSelection);
+}
+
+void TFileListBox::SetDirectory(const QString& folder) {
+  const QString selected = currentItem() && currentItem()->isSelected() ? currentItem()->text() : QString();
+  directory_ = folder;
+  clear();
+  QDir dir(folder);
+  const QStringList names =
+      dir.entryList({QStringLiteral("*.KVK")}, QDir::Files | QDir::Hidden, QDir::Name | QDir::IgnoreCase);
+  const QIcon glyph = QFileIconProvider().icon(QFileIconProvider::File);
+  for (const QString& name : names) {
+    auto* item = new QListWidgetItem(glyph, name, this);
+    if (name == selected) setCurrentItem(item);
+  }
+}
+
+QString TFileListBox::FileName() const {
+  const QList<QListWidgetItem*> items = selectedItems();
+  if (items.isEmpty()) return QString();
+  return QDir(directory_).filePath(items.first()->text());
+}
+
+}  // namespace corvane
