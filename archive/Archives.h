@@ -3,6 +3,7 @@
 // archiver library of the archive's kind. TArchiver is the family of per-kind archivers behind it.
 
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <string>
@@ -178,6 +179,7 @@ class TArchiveFile {
   void DetachProgressWindow();
   std::int32_t Pack(TWindowHandle owner, const TFileItems& files, const std::string& baseDirectory,
                     const TArchiverOptions& options);
+  std::int32_t RunCommand(const std::function<std::int32_t()>& command);
   static int ProgressProcedure(void* owner, std::uint32_t state, TUnlhaProgress* record);
 
   std::string fileName_;
@@ -188,7 +190,57 @@ class TArchiveFile {
   std::string lastCommand_;
   // Stands in for a hidden window whose procedure receives the library's progress reports.
   std::unique_ptr<TUnlhaOwnerWindow> progressWindow_;
+  std::exception_ptr progressError_;
   TArchiveHandle listHandle_ = nullptr;
+};
+
+class TArchiverDll;
+
+// The common base of the kinds that drive one library binding: listing, extraction, checking and the owner
+// window go straight to the binding; the command operations a kind supports build their text with
+// BuildCommand and run it.
+class TDllArchiver : public TArchiver {
+ public:
+  void FreeDLL() override;
+  TArchiveHandle OpenListing(TWindowHandle owner, const std::string& archiveName,
+                             std::uint32_t mode) override;
+  int FirstEntry(TArchiveHandle handle, TArchiveEntry& entry, const std::string& wildcard) override;
+  int NextEntry(TArchiveHandle handle, TArchiveEntry& entry) override;
+  int CloseListing(TArchiveHandle handle) override;
+  int Expand(TWindowHandle owner, const std::string& archiveName, std::string& outputBuffer,
+             bool useResponseFile, const TFileItems& files, const std::string& baseDirectory,
+             const TArchiverOptions& options) override;
+  int Verify(const std::string& archiveName, int mode, int modeFlags) override;
+  bool AttachOwnerWindow(TWindowHandle window, void* callback) override;
+  bool DetachOwnerWindow(TWindowHandle window) override;
+
+  TArchiverDll& Binding() const { return *binding_; }
+
+ protected:
+  TDllArchiver() = default;
+  // The command text of a letter (LastCommand receives it).
+  virtual std::string BuildCommand(const std::string& letter, const std::string& archiveName,
+                                   bool useResponseFile, const TFileItems& files,
+                                   const std::string& baseDirectory, const TArchiverOptions& options);
+  // Builds the letter's command, keeps it as LastCommand and runs it through the binding.
+  int RunLetter(const std::string& letter, TWindowHandle owner, const std::string& archiveName,
+                std::string& outputBuffer, bool useResponseFile, const TFileItems& files,
+                const std::string& baseDirectory, const TArchiverOptions& options);
+  // Runs a command text through the binding with the output buffer (none when it is empty).
+  virtual int Run(TWindowHandle owner, const std::string& command, std::string& outputBuffer);
+  // Extracts one entry through the library's ExtractMem with a command naming the entry (no letter).
+  int ExtractEntryToMemory(TWindowHandle owner, const std::string& archiveName,
+                           const TArchiverOptions& options, const std::string& entryName, void* buffer,
+                           std::uint32_t bufferSize, std::uint64_t* fileTime, std::uint32_t* attributes,
+                           std::uint32_t* writeSize);
+  // The self-extractor command: letter "s", the target in place of the base directory, no names.
+  int RunSelfExtractor(TWindowHandle owner, const std::string& archiveName, std::string& outputBuffer,
+                       const std::string& target, const TArchiverOptions& options);
+  // Raises ESfxNoRequiredFile unless the stub file lies in the program's folder.
+  static void RequireSfxStub(const std::string& kindWord, const std::string& target,
+                             const std::string& stubFile);
+
+  TArchiverDll* binding_ = nullptr;
 };
 
 // A new archiver object of the kind (its library loaded); null for kinds without an archiver.

@@ -22,15 +22,32 @@ std::string LinuxLibraryName(const std::string& dllName) {
   return "lib" + stem + ".so";
 }
 
+namespace {
+std::filesystem::path& SearchFolderOverride() {
+  static std::filesystem::path folder;
+  return folder;
+}
+}  // namespace
+
+void SetLibrarySearchFolder(const std::filesystem::path& folder) {
+  SearchFolderOverride() = folder;
+}
+
+const std::filesystem::path& LibrarySearchFolder() {
+  return SearchFolderOverride();
+}
+
 TSharedLibrary::~TSharedLibrary() {
   Unload();
 }
 
 bool TSharedLibrary::Load(const std::string& fileName) {
   Unload();
-  const auto local = ExecutableFolder() / fileName;
-  if (std::filesystem::exists(local)) handle_ = dlopen(local.c_str(), RTLD_NOW | RTLD_LOCAL);
-  if (!handle_ && fileName.find('/') == std::string::npos)
+  const bool overridden = !SearchFolderOverride().empty();
+  const auto local = (overridden ? SearchFolderOverride() : ExecutableFolder()) / fileName;
+  std::error_code missing;
+  if (std::filesystem::exists(local, missing)) handle_ = dlopen(local.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (!handle_ && !overridden && fileName.find('/') == std::string::npos)
     handle_ = dlopen(fileName.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (!handle_) return false;
 

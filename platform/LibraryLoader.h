@@ -13,6 +13,11 @@ std::filesystem::path ExecutableFolder();
 // The Linux file name of a library the desktop platform names "NAME.DLL": "libname.so".
 std::string LinuxLibraryName(const std::string& dllName);
 
+// Makes libraries be looked for only in this folder (tests point it at folders of stand-in libraries);
+// an empty path restores the usual search: the executable's folder, then the system's library path.
+void SetLibrarySearchFolder(const std::filesystem::path& folder);
+const std::filesystem::path& LibrarySearchFolder();
+
 class TSharedLibrary {
  public:
   TSharedLibrary() = default;
