@@ -1,0 +1,123 @@
+#include "app/flows/DecryptionFlow.h"
+
+#include <sys/stat.h>
+
+#include "app/flows/ContainerArchive.h"
+#include "app/flows/WorkFolder.h"
+#include "common/SecureWipe.h"
+#include "symmetric/Rijndael.h"
+
+namespace corvane {
+namespace fs = std::filesystem;
+
+namespace {
+
+// The session-key line is short (two blocks of a few hundred characters); a larger member is not one.
+constexpr std::size_t kMaxSessionKeyFileSize = 1 << 16;
+
+bool EndsWith(const std::string& text, const char* end) {
+  const std::string tail(end);
+  return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+// A member must name one file directly in the target folder.
+bool SafeMemberName(const std::string& name) {
+  if (name.empty() || name == "." || name == "..") return false;
+  if (name.find_first_of(std::string("/\\\0", 3)) != std::string::npos) return false;
+  return !(name.size() >= 2 && name[1] == ':');  // a drive ("C:...")
+}
+
+[[noreturn]] void RefuseUnsafeName(const std::string& name) {
+  throw EContainerError("暗号ファイルに不正なファイル名 '" + name + "' が含まれています。");
+}
+
+// A regular file that extraction really wrote (not a link planted by the archive).
+bool ExtractedFile(const fs::path& path) {
+  struct stat info {};
+  return ::lstat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+struct TPrivateKeyText {
+  std::string P, Q, G, KeyStrength;
+  ~TPrivateKeyText() {
+    SecureWipe(P);
+    SecureWipe(Q);
+  }
+};
+
+// Loads the stored private key into kova. No stored key gives the same answer as a foreign container.
+void LoadPrivateKey(TKOVA& kova, SettingsStore& settings) {
+  TPrivateKeyText key;
+  settings.OpenKey(kCorvaneKeyPath);
+  key.P = settings.ReadString("KOVA", "P", "");
+  key.Q = settings.ReadString("KOVA", "Q", "");
+  key.G = settings.ReadString("KOVA", "G", "65537");
+  key.KeyStrength = settings.ReadString("KOVA", "KeyStrength", "0");
+  settings.CloseKey();
+  if (kova.SetPrivateKey(key.P, key.Q, key.G) != TKOVA::kOk) throw ENotForYourKey();
+  kova.SetKeyStrength(KeyStrengthFromText(key.KeyStrength));
+}
+
+struct TSessionKey {
+  std::string Text;
+  ~TSessionKey() { SecureWipe(Text); }
+};
+
+}  // namespace
+
+TContainerMembers InspectContainer(const fs::path& containerPath) {
+  const fs::path container = fs::absolute(containerPath);
+  TFileStream(container, TFileMode::fmOpenRead);  // names a missing or unreadable container clearly
+  const std::vector<std::string> names = ListContainer(container);
+  for (const std::string& name : names) {
+    if (!SafeMemberName(name)) RefuseUnsafeName(name);
+  }
+  TContainerMembers members;
+  int sessionKeyMembers = 0, payloadMembers = 0;
+  for (const std::string& name : names) {
+    if (EndsWith(name, ".RJN")) ++sessionKeyMembers, members.SessionKeyMember = name;
+    if (EndsWith(name, ".Enc")) ++payloadMembers, members.PayloadMember = name;
+  }
+  if (names.size() != 2 || sessionKeyMembers != 1 || payloadMembers != 1) {
+    throw EContainerError(kBadContainerText);
+  }
+  const std::string outputName = members.PayloadMember.substr(0, members.PayloadMember.size() - 4);
+  if (!SafeMemberName(outputName)) RefuseUnsafeName(members.PayloadMember);
+  members.OutputFile = container.parent_path() / outputName;
+  return members;
+}
+
+TDecryptResult DecryptContainer(const TDecryptRequest& request, TKOVA& kova, SettingsStore& settings,
+                                const TFlowProgress& progress) {
+  const fs::path container = fs::absolute(request.Container);
+  const fs::path folder = container.parent_path();
+  const TContainerMembers members = InspectContainer(container);
+  std::error_code error;
+  if (!request.ReplaceExisting &&
+      fs::symlink_status(members.OutputFile, error).type() != fs::file_type::not_found) {
+    throw EOutputExists(members.OutputFile);
+  }
+
+  TWorkFolder work(folder);
+  ExtractContainer(container, work.Path(), progress);
+  if (!ExtractedFile(work / members.SessionKeyMember) || !ExtractedFile(work / members.PayloadMember)) {
+    throw EContainerError(kDamagedContainerText);
+  }
+
+  LoadPrivateKey(kova, settings);
+  const std::vector<std::string> lines =
+      SplitLines(ReadSmallFile(work / members.SessionKeyMember, kMaxSessionKeyFileSize));
+  TSessionKey sessionKey;
+  kova.DecryptText(lines.empty() ? std::string() : lines.front(), sessionKey.Text);
+  if (sessionKey.Text.empty()) throw ENotForYourKey();
+
+  const fs::path decrypted = work / ".output";
+  DecryptFileStream(work / members.PayloadMember, decrypted, sessionKey.Text,
+                    [&progress](uint64_t done, uint64_t total) {
+                      return !progress || progress(TFlowStage::stDecrypting, done, total);
+                    });
+  PlaceFile(decrypted, members.OutputFile, request.ReplaceExisting);
+  return {members.OutputFile, folder};
+}
+
+}  // namespace corvane

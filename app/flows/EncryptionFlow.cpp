@@ -1,0 +1,83 @@
+#include "app/flows/EncryptionFlow.h"
+
+#include <algorithm>
+
+#include "app/flows/ContainerArchive.h"
+#include "app/flows/PublicKeyFile.h"
+#include "app/flows/WorkFolder.h"
+#include "archive/Archives.h"
+#include "common/SecureWipe.h"
+#include "common/SystemRandom.h"
+#include "symmetric/Rijndael.h"
+
+namespace corvane {
+namespace fs = std::filesystem;
+
+namespace {
+
+// Wipes the session key on every path out of the flow.
+struct TSessionKey {
+  std::string Text = NewSessionKey();
+  ~TSessionKey() { SecureWipe(Text); }
+};
+
+// The session key wrapped with the recipient's public key. A key file whose numbers give no usable key is
+// refused here rather than producing a container nobody can open.
+std::string WrapSessionKey(const fs::path& keyFile, const std::string& sessionKey, TKOVA& kova) {
+  const TPublicKeyText key = ReadPublicKeyFile(keyFile);
+  const int32_t loaded = kova.SetPublicKey(key.N, key.G);
+  kova.SetKeyStrength(KeyStrengthFromText(key.KeyStrength));
+  std::string cipherText;
+  if (loaded != TKOVA::kOk || kova.EncryptText(sessionKey, cipherText) != TKOVA::kOk || cipherText.empty()) {
+    throw EPublicKeyFile("公開鍵ファイル " + keyFile.string() + " の形式が正しくありません。");
+  }
+  return cipherText;
+}
+
+}  // namespace
+
+std::string ContainerStemFor(const std::string& sourceName, const std::string& recipientKeyFileName) {
+  return CutLastFour(sourceName) + "_" + CutLastFour(recipientKeyFileName);
+}
+
+std::string NewSessionKey() {
+  std::string key(kSessionKeyLength, '\0');
+  for (char& c : key) c = static_cast<char>(0x3C + SystemRandomBelow(20));
+  return key;
+}
+
+TEncryptResult EncryptFileForRecipient(const TEncryptRequest& request, TKOVA& kova,
+                                       const TFlowProgress& progress) {
+  const fs::path source = fs::absolute(request.SourceFile);
+  const std::string sourceName = source.filename().string();
+  const std::string keyFileName = request.RecipientKeyFile.filename().string();
+
+  TSessionKey sessionKey;
+  const std::string cipherText = WrapSessionKey(request.RecipientKeyFile, sessionKey.Text, kova);
+
+  const std::string stem = ContainerStemFor(sourceName, keyFileName);
+  const std::string payloadName = sourceName + ".Enc";
+  const std::string sessionKeyName = stem + ".RJN";
+  const std::string containerName = stem + ".KVX";
+
+  TFileStream(source, TFileMode::fmOpenRead);  // a missing or unreadable source is named before any work
+  TWorkFolder work(source.parent_path());
+  EncryptFileStream(source, work / payloadName, sessionKey.Text, [&progress](uint64_t done, uint64_t total) {
+    return !progress || progress(TFlowStage::stEncrypting, done, total);
+  });
+  WriteFileAtomically(work / sessionKeyName, cipherText + "\r\n");
+  PackContainer(work / containerName, {work / sessionKeyName, work / payloadName}, progress);
+
+  // The container must hold exactly the two bare names the reader looks for.
+  std::vector<std::string> members = ListContainer(work / containerName);
+  std::vector<std::string> expected{sessionKeyName, payloadName};
+  std::sort(members.begin(), members.end());
+  std::sort(expected.begin(), expected.end());
+  if (members != expected) throw EArchiver("暗号ファイル " + containerName + " を作成できませんでした。");
+
+  const fs::path container = source.parent_path() / containerName;
+  PlaceFile(work / containerName, container, true);
+  return {container, stem, CutLastFour(keyFileName)};
+}
+
+}  // namespace corvane

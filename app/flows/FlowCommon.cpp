@@ -1,0 +1,103 @@
+#include "app/flows/FlowCommon.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstring>
+
+namespace corvane {
+
+namespace {
+
+[[noreturn]] void ThrowFileError(const char* what, const std::filesystem::path& path, int error) {
+  throw EFileError(std::string(what) + " \"" + path.string() + "\": " + std::strerror(error));
+}
+
+// Closes the descriptor on every path.
+struct TDescriptor {
+  int fd;
+  ~TDescriptor() {
+    if (fd >= 0) ::close(fd);
+  }
+};
+
+}  // namespace
+
+int32_t KeyStrengthFromText(const std::string& text) {
+  std::size_t i = 0;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+  if (i == text.size()) throw EConvertError("'" + text + "' は正しい整数値ではありません");
+  int64_t value = 0;
+  for (; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c < '0' || c > '9') throw EConvertError("'" + text + "' は正しい整数値ではありません");
+    // Saturate: anything past the 32-bit range is far outside the usable strengths anyway.
+    if (value <= INT32_MAX) value = value * 10 + (c - '0');
+  }
+  if (negative) value = -value;
+  if (value < INT32_MIN || value > INT32_MAX)
+    throw EConvertError("'" + text + "' は正しい整数値ではありません");
+  const auto strength = static_cast<int32_t>(value);
+  CheckKeyStrength(strength);
+  return strength;
+}
+
+void CheckKeyStrength(int32_t strength) {
+  if (strength < kMinKeyStrength || strength > kMaxKeyStrength) {
+    throw EKeyStrength("鍵の強度 " + std::to_string(strength) + " ビットは扱えません（" +
+                       std::to_string(kMinKeyStrength) + "〜" + std::to_string(kMaxKeyStrength) + "）。");
+  }
+}
+
+std::vector<std::string> SplitLines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::string line;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c == '\r' || c == '\n') {
+      lines.push_back(std::move(line));
+      line.clear();
+      if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+    } else {
+      line += c;
+    }
+  }
+  if (!line.empty()) lines.push_back(std::move(line));
+  return lines;
+}
+
+std::string ReadSmallFile(const std::filesystem::path& path, std::size_t maxSize) {
+  const TDescriptor file{::open(path.c_str(), O_RDONLY | O_CLOEXEC)};
+  if (file.fd < 0) ThrowFileError("Cannot open file", path, errno);
+  struct stat info {};
+  if (::fstat(file.fd, &info) != 0) ThrowFileError("Cannot open file", path, errno);
+  if (!S_ISREG(info.st_mode))
+    ThrowFileError("Cannot open file", path, S_ISDIR(info.st_mode) ? EISDIR : EINVAL);
+  std::string data;
+  char buffer[8192];
+  for (;;) {
+    const ssize_t got = ::read(file.fd, buffer, sizeof buffer);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) ThrowFileError("Cannot read file", path, errno);
+    if (got == 0) return data;
+    if (data.size() + static_cast<std::size_t>(got) > maxSize)
+      ThrowFileError("Cannot read file", path, EFBIG);
+    data.append(buffer, static_cast<std::size_t>(got));
+  }
+}
+
+std::string CutLastFour(const std::string& name) {
+  std::size_t end = name.size();
+  for (int cut = 0; cut < 4 && end > 0; ++cut) {
+    --end;
+    // Step back over UTF-8 continuation bytes to the start of the character.
+    while (end > 0 && (static_cast<unsigned char>(name[end]) & 0xC0) == 0x80) --end;
+  }
+  return name.substr(0, end);
+}
+
+}  // namespace corvane
