@@ -74,7 +74,6 @@ void AddRadioItems(QGroupBox* group, const QStringList& items, int top, int step
     radio->setObjectName(group->objectName() + QStringLiteral("_Item") + QString::number(i));
     radio->move(16, top + i * step);
     radio->adjustSize();
-    radio->resize(group->width() - 32, radio->height());
     buttons->addButton(radio, i);
   }
 }
