@@ -1,5 +1,5 @@
-// Montgomery multiplication over 64-bit limbs: schoolbook product (or squaring, each cross product once)
-// followed by word-by-word reduction, and a sliding-window exponentiation on top.
+// Montgomery multiplication over 64-bit limbs (product scanning with the reduction interleaved, and a
+// squaring that forms each cross product once), and a sliding-window exponentiation on top.
 #include "bigint/BigIntMontgomery.h"
 
 #include <algorithm>
@@ -14,68 +14,105 @@ namespace {
 
 using u128 = unsigned __int128;
 
-// t[0..2k-1] := a * b.
-void MulFull(uint64_t* t, const uint64_t* a, const uint64_t* b, size_t k) {
-  std::fill(t, t + 2 * k, 0);
-  for (size_t i = 0; i < k; ++i) {
-    const uint64_t bi = b[i];
-    uint64_t carry = 0;
-    for (size_t j = 0; j < k; ++j) {
-      const u128 p = static_cast<u128>(a[j]) * bi + t[i + j] + carry;
-      t[i + j] = static_cast<uint64_t>(p);
-      carry = static_cast<uint64_t>(p >> 64);
+// Product scanning with the reduction interleaved (Montgomery's "FIPS" order): column i of a * b and of
+// m * n is summed into a three-word accumulator, so every limb product costs one multiply and three
+// additions with carry and nothing is written back until a column is complete.
+struct Accumulator {
+  uint64_t lo = 0, mid = 0, hi = 0;
+  void Add(uint64_t x, uint64_t y) {
+    const u128 p = static_cast<u128>(x) * y;
+    const u128 s = ((static_cast<u128>(mid) << 64) | lo) + p;
+    hi += s < p;
+    lo = static_cast<uint64_t>(s);
+    mid = static_cast<uint64_t>(s >> 64);
+  }
+  void Shift() {
+    lo = mid;
+    mid = hi;
+    hi = 0;
+  }
+};
+
+// r := r - n when the k-limb value r with an extra top carry is at least n.
+void FinalSubtract(uint64_t* r, uint64_t top, const uint64_t* n, size_t k) {
+  bool subtract = top != 0;
+  if (!subtract) {
+    subtract = true;
+    for (size_t i = k; i-- > 0;) {
+      if (r[i] != n[i]) {
+        subtract = r[i] > n[i];
+        break;
+      }
     }
-    t[i + k] = carry;
   }
-}
-
-// t[0..2k-1] := a * a: cross products once, doubled, then the squares of the limbs added.
-void SqrFull(uint64_t* t, const uint64_t* a, size_t k) {
-  std::fill(t, t + 2 * k, 0);
-  for (size_t i = 0; i < k; ++i) {
-    const uint64_t ai = a[i];
-    uint64_t carry = 0;
-    for (size_t j = i + 1; j < k; ++j) {
-      const u128 p = static_cast<u128>(a[j]) * ai + t[i + j] + carry;
-      t[i + j] = static_cast<uint64_t>(p);
-      carry = static_cast<uint64_t>(p >> 64);
-    }
-    t[i + k] = carry;
-  }
-  uint64_t shiftedOut = 0;
-  for (size_t i = 0; i < 2 * k; ++i) {
-    const uint64_t v = t[i];
-    t[i] = (v << 1) | shiftedOut;
-    shiftedOut = v >> 63;
-  }
-  uint64_t carry = 0;
-  for (size_t i = 0; i < k; ++i) {
-    const u128 sq = static_cast<u128>(a[i]) * a[i];
-    u128 s = static_cast<u128>(t[2 * i]) + static_cast<uint64_t>(sq) + carry;
-    t[2 * i] = static_cast<uint64_t>(s);
-    s = static_cast<u128>(t[2 * i + 1]) + static_cast<uint64_t>(sq >> 64) + static_cast<uint64_t>(s >> 64);
-    t[2 * i + 1] = static_cast<uint64_t>(s);
-    carry = static_cast<uint64_t>(s >> 64);
-  }
-}
-
-// a >= b over k limbs.
-bool GreaterOrEqual(const uint64_t* a, const uint64_t* b, size_t k) {
-  for (size_t i = k; i-- > 0;) {
-    if (a[i] != b[i]) return a[i] > b[i];
-  }
-  return true;
-}
-
-// r := a - b over k limbs; returns the borrow.
-uint64_t SubN(uint64_t* r, const uint64_t* a, const uint64_t* b, size_t k) {
+  if (!subtract) return;
   uint64_t borrow = 0;
   for (size_t i = 0; i < k; ++i) {
-    const u128 d = static_cast<u128>(a[i]) - b[i] - borrow;
+    const u128 d = static_cast<u128>(r[i]) - n[i] - borrow;
     r[i] = static_cast<uint64_t>(d);
     borrow = static_cast<uint64_t>(d >> 64) & 1;
   }
-  return borrow;
+}
+
+void MontMulScan(uint64_t* r, const uint64_t* a, const uint64_t* b, const uint64_t* n, uint64_t n0inv,
+                 uint64_t* m, size_t k) {
+  Accumulator acc;
+  for (size_t i = 0; i < k; ++i) {
+    for (size_t j = 0; j < i; ++j) {
+      acc.Add(a[j], b[i - j]);
+      acc.Add(m[j], n[i - j]);
+    }
+    acc.Add(a[i], b[0]);
+    m[i] = acc.lo * n0inv;
+    acc.Add(m[i], n[0]);  // clears the low word
+    acc.Shift();
+  }
+  for (size_t i = k; i < 2 * k; ++i) {
+    for (size_t j = i - k + 1; j < k; ++j) {
+      acc.Add(a[j], b[i - j]);
+      acc.Add(m[j], n[i - j]);
+    }
+    r[i - k] = acc.lo;
+    acc.Shift();
+  }
+  FinalSubtract(r, acc.lo, n, k);
+}
+
+// The cross products a[j] * a[i - j] (j < i - j) of a column are summed once and doubled.
+void AddSquareColumn(Accumulator& acc, const uint64_t* a, size_t i, size_t k) {
+  Accumulator cross;
+  for (size_t j = i < k ? 0 : i - k + 1; j < i - j; ++j) cross.Add(a[j], a[i - j]);
+  const uint64_t lo = cross.lo << 1;
+  const uint64_t mid = (cross.mid << 1) | (cross.lo >> 63);
+  const uint64_t hi = (cross.hi << 1) | (cross.mid >> 63);
+  u128 s = static_cast<u128>(acc.lo) + lo;
+  acc.lo = static_cast<uint64_t>(s);
+  s = static_cast<u128>(acc.mid) + mid + static_cast<uint64_t>(s >> 64);
+  acc.mid = static_cast<uint64_t>(s);
+  acc.hi += hi + static_cast<uint64_t>(s >> 64);
+  if (i % 2 == 0) acc.Add(a[i / 2], a[i / 2]);
+}
+
+void MontSqrScan(uint64_t* r, const uint64_t* a, const uint64_t* n, uint64_t n0inv, uint64_t* m, size_t k) {
+  Accumulator acc;
+  for (size_t i = 0; i < k; ++i) {
+    AddSquareColumn(acc, a, i, k);
+    for (size_t j = 0; j < i; ++j) acc.Add(m[j], n[i - j]);
+    m[i] = acc.lo * n0inv;
+    acc.Add(m[i], n[0]);
+    acc.Shift();
+  }
+  for (size_t i = k; i < 2 * k; ++i) {
+    if (i < 2 * k - 1) AddSquareColumn(acc, a, i, k);
+    for (size_t j = i - k + 1; j < k; ++j) acc.Add(m[j], n[i - j]);
+    r[i - k] = acc.lo;
+    acc.Shift();
+  }
+  FinalSubtract(r, acc.lo, n, k);
+}
+
+void MontSqrViaMul(uint64_t* r, const uint64_t* a, const uint64_t* n, uint64_t n0inv, uint64_t* m, size_t k) {
+  MontMulScan(r, a, a, n, n0inv, m, k);
 }
 
 }  // namespace
@@ -123,6 +160,9 @@ TMontgomery64::TMontgomery64(const TBigInt& n) {
   rSquared.digits.back() = uint32_t{1} << ((128 * k_) % kDigitBits);
   r2_ = DigitsToLimbs(BigIntModulo(rSquared, n).digits, k_);
   scratch_.assign(2 * k_ + 1, 0);
+  mul_ = &MontMulScan;
+  // Below about 1500 bits the doubled-column bookkeeping costs more than the products it saves.
+  sqr_ = k_ < 24 ? &MontSqrViaMul : &MontSqrScan;
 }
 
 TMontgomery64::~TMontgomery64() {
@@ -131,40 +171,14 @@ TMontgomery64::~TMontgomery64() {
   SecureWipe(scratch_);
 }
 
-void TMontgomery64::Reduce(Limbs& r, uint64_t* t) const {
-  const size_t k = k_;
-  const uint64_t* n = n_.data();
-  uint64_t top = 0;  // carry out of t[i + k], 0 or 1
-  for (size_t i = 0; i < k; ++i) {
-    const uint64_t m = t[i] * n0inv_;
-    uint64_t carry = 0;
-    for (size_t j = 0; j < k; ++j) {
-      const u128 p = static_cast<u128>(m) * n[j] + t[i + j] + carry;
-      t[i + j] = static_cast<uint64_t>(p);
-      carry = static_cast<uint64_t>(p >> 64);
-    }
-    const u128 s = static_cast<u128>(t[i + k]) + carry + top;
-    t[i + k] = static_cast<uint64_t>(s);
-    top = static_cast<uint64_t>(s >> 64);
-  }
-  // t[k..2k-1] plus top * R is below 2n: one subtraction at most.
-  r.resize(k);
-  uint64_t* high = t + k;
-  if (top != 0 || GreaterOrEqual(high, n, k)) {
-    SubN(r.data(), high, n, k);
-  } else {
-    std::copy(high, high + k, r.begin());
-  }
-}
-
 void TMontgomery64::Multiply(Limbs& r, const Limbs& a, const Limbs& b) const {
-  MulFull(scratch_.data(), a.data(), b.data(), k_);
-  Reduce(r, scratch_.data());
+  r.resize(k_);
+  mul_(r.data(), a.data(), b.data(), n_.data(), n0inv_, scratch_.data(), k_);
 }
 
 void TMontgomery64::Square(Limbs& r, const Limbs& a) const {
-  SqrFull(scratch_.data(), a.data(), k_);
-  Reduce(r, scratch_.data());
+  r.resize(k_);
+  sqr_(r.data(), a.data(), n_.data(), n0inv_, scratch_.data(), k_);
 }
 
 Limbs TMontgomery64::ToMontgomery(const TBigInt& x) const {
@@ -177,10 +191,10 @@ Limbs TMontgomery64::ToMontgomery(const TBigInt& x) const {
 }
 
 TBigInt TMontgomery64::FromMontgomery(const Limbs& x) const {
-  std::fill(scratch_.begin(), scratch_.end(), 0);
-  std::copy(x.begin(), x.end(), scratch_.begin());
+  Limbs one(k_, 0);
+  one[0] = 1;
   Limbs r;
-  Reduce(r, scratch_.data());
+  Multiply(r, x, one);
   TBigInt result = LimbsToBigInt(r);
   SecureWipe(r);
   return result;

@@ -18,6 +18,12 @@ Limbs DigitsToLimbs(const std::vector<uint32_t>& digits, size_t count);
 // Limbs back to a normalised TBigInt with flag 1.
 TBigInt LimbsToBigInt(const Limbs& limbs);
 
+// r := a * b * R^-1 mod n and r := a * a * R^-1 mod n over k limbs, with t a scratch area of 2k + 1 limbs.
+using MontMulFn = void (*)(uint64_t* r, const uint64_t* a, const uint64_t* b, const uint64_t* n,
+                           uint64_t n0inv, uint64_t* t, size_t k);
+using MontSqrFn = void (*)(uint64_t* r, const uint64_t* a, const uint64_t* n, uint64_t n0inv, uint64_t* t,
+                           size_t k);
+
 class TMontgomery64 {
  public:
   // n must be odd and positive (EBigIntError otherwise).
@@ -43,13 +49,13 @@ class TMontgomery64 {
   TBigInt Power(const TBigInt& base, const TBigInt& e) const;
 
  private:
-  void Reduce(Limbs& r, uint64_t* t) const;
-
   size_t k_;
   Limbs n_;
   Limbs r2_;               // R^2 mod n, R = 2^(64k)
   uint64_t n0inv_;         // -n^-1 mod 2^64
   mutable Limbs scratch_;  // 2k + 1 limbs for products
+  MontMulFn mul_;
+  MontSqrFn sqr_;
 };
 
 }  // namespace corvane::bigint_internal
