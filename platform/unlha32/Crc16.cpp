@@ -1,0 +1,47 @@
+#include "platform/unlha32/Crc16.h"
+
+#include <array>
+
+namespace corvane::lha {
+namespace {
+
+using Tables = std::array<std::array<uint16_t, 256>, 8>;
+
+constexpr Tables MakeTables() {
+  Tables t{};
+  for (unsigned i = 0; i < 256; ++i) {
+    uint16_t c = static_cast<uint16_t>(i);
+    for (int k = 0; k < 8; ++k)
+      c = (c & 1) ? static_cast<uint16_t>((c >> 1) ^ 0xA001) : static_cast<uint16_t>(c >> 1);
+    t[0][i] = c;
+  }
+  // t[k][i] is the CRC of byte i followed by k zero bytes, which lets eight bytes be folded at once.
+  for (unsigned i = 0; i < 256; ++i)
+    for (int k = 1; k < 8; ++k)
+      t[k][i] = static_cast<uint16_t>((t[k - 1][i] >> 8) ^ t[0][t[k - 1][i] & 0xFF]);
+  return t;
+}
+
+constexpr Tables kTables = MakeTables();
+
+}  // namespace
+
+uint16_t Crc16Portable(uint16_t crc, const uint8_t* data, size_t size) {
+  for (size_t i = 0; i < size; ++i)
+    crc = static_cast<uint16_t>((crc >> 8) ^ kTables[0][(crc ^ data[i]) & 0xFF]);
+  return crc;
+}
+
+uint16_t Crc16(uint16_t crc, const uint8_t* data, size_t size) {
+  const auto& t = kTables;
+  while (size >= 8) {
+    const unsigned b0 = (data[0] ^ crc) & 0xFF, b1 = (data[1] ^ (crc >> 8)) & 0xFF;
+    crc = static_cast<uint16_t>(t[7][b0] ^ t[6][b1] ^ t[5][data[2]] ^ t[4][data[3]] ^ t[3][data[4]] ^
+                                t[2][data[5]] ^ t[1][data[6]] ^ t[0][data[7]]);
+    data += 8;
+    size -= 8;
+  }
+  return Crc16Portable(crc, data, size);
+}
+
+}  // namespace corvane::lha

@@ -1,0 +1,205 @@
+// The C interface: command texts, listing handles, owner registration and memory extraction.
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <mutex>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/unlha32/CommandLine.h"
+#include "platform/unlha32/LhaArchive.h"
+#include "platform/unlha32/Operations.h"
+#include "platform/unlha32/Progress.h"
+#include "platform/unlha32/unlha32.h"
+
+namespace corvane::lha {
+namespace {
+
+// An open listing: the archive file, the wildcard and where the next header is read.
+struct TListing {
+  TFileSource source;
+  std::string wildcard = "*";
+  uint64_t next = 0;
+  bool haveCurrent = false;
+  TMember current;
+};
+
+std::mutex gHandleMutex;
+std::set<TListing*> gHandles;
+
+TListing* Lookup(void* handle) {
+  std::lock_guard lock(gHandleMutex);
+  auto* listing = static_cast<TListing*>(handle);
+  return gHandles.count(listing) ? listing : nullptr;
+}
+
+void WriteReport(const std::string& text, char* output, uint32_t size) {
+  if (!output || size == 0) return;
+  CopyField(output, size, text);
+}
+
+void FillEntry(const TMember& m, TArchiveEntry* e) {
+  std::memset(e, 0, offsetof(TArchiveEntry, ftWriteTime));
+  e->dwOriginalSize = static_cast<uint32_t>(m.originalSize);
+  e->dwCompressedSize = static_cast<uint32_t>(m.compressedSize);
+  e->dwCRC = m.crc;
+  e->uOSType = m.os;
+  e->wRatio = static_cast<uint16_t>(
+      m.originalSize ? std::min<uint64_t>(1000, m.compressedSize * 1000 / m.originalSize) : 1000);
+  e->headerLevel = m.level;
+  e->wDate = static_cast<uint16_t>(m.dosStamp >> 16);
+  e->wTime = static_cast<uint16_t>(m.dosStamp & 0xFFFF);
+  CopyField(e->szFileName, sizeof e->szFileName, m.name);
+  char attribute[8];
+  std::snprintf(attribute, sizeof attribute, "%c%04o", m.IsDirectory() ? 'd' : '-',
+                m.hasMode ? (m.mode & 07777) : 0644);
+  CopyField(e->szAttribute, sizeof e->szAttribute, attribute);
+  CopyField(e->szMode, sizeof e->szMode, m.method);
+}
+
+// Reads headers from the listing's position until one matches its wildcard.
+int NextMatching(TListing& l, TArchiveEntry* entry) {
+  for (;;) {
+    TMember m;
+    const THeaderResult r = ReadHeader(l.source, l.next, m);
+    if (r == THeaderResult::kEnd) {
+      l.haveCurrent = false;
+      return UNLHA_NO_MORE_ENTRIES;
+    }
+    if (r == THeaderResult::kDamaged) {
+      l.haveCurrent = false;
+      return UNLHA_ERROR_NOT_ARCHIVE;
+    }
+    l.next = m.DataEnd();
+    if (MatchWildcard(l.wildcard, m.name)) {
+      l.current = std::move(m);
+      l.haveCurrent = true;
+      if (entry) FillEntry(l.current, entry);
+      return 0;
+    }
+  }
+}
+
+template <typename Get>
+int AnswerCurrent(void* archive, uint64_t* out, Get get) {
+  TListing* l = Lookup(archive);
+  if (!l || !l->haveCurrent || !out) return 0;
+  *out = get(l->current);
+  return 1;
+}
+
+uint64_t WriteTimeOf(const TMember& m) {
+  return m.hasWindowsTimes ? m.writeTime : UnixToFileTime(m.unixTime);
+}
+
+}  // namespace
+}  // namespace corvane::lha
+
+using namespace corvane::lha;
+
+extern "C" {
+
+__attribute__((visibility("default"))) int Unlha(void*, const char* command, char* output,
+                                                 uint32_t outputSize) {
+  if (output && outputSize) output[0] = '\0';
+  TCommand c;
+  std::string report;
+  int status = ParseCommand(command, true, c);
+  if (status) {
+    report = status == UNLHA_ERROR_COMMAND ? "bad command" : "cannot read the response file";
+  } else {
+    status = RunCommand(c, report);
+  }
+  WriteReport(report, output, outputSize);
+  return status;
+}
+
+__attribute__((visibility("default"))) void* UnlhaOpenArchive(void*, const char* archivePath, uint32_t) {
+  if (!archivePath) return nullptr;
+  auto listing = std::make_unique<TListing>();
+  if (!listing->source.Open(archivePath)) return nullptr;
+  TMember first;
+  if (listing->source.Size() == 0 || ReadHeader(listing->source, 0, first) == THeaderResult::kDamaged)
+    return nullptr;
+  std::lock_guard lock(gHandleMutex);
+  TListing* raw = listing.release();
+  gHandles.insert(raw);
+  return raw;
+}
+
+__attribute__((visibility("default"))) int UnlhaCloseArchive(void* archive) {
+  std::lock_guard lock(gHandleMutex);
+  auto* listing = static_cast<TListing*>(archive);
+  if (!gHandles.erase(listing)) return UNLHA_ERROR_HANDLE;
+  delete listing;
+  return 0;
+}
+
+__attribute__((visibility("default"))) int UnlhaFindFirst(void* archive, const char* wildcard,
+                                                          TArchiveEntry* entry) {
+  TListing* l = Lookup(archive);
+  if (!l) return UNLHA_ERROR_HANDLE;
+  l->wildcard = wildcard && *wildcard ? wildcard : "*";
+  l->next = 0;
+  return NextMatching(*l, entry);
+}
+
+__attribute__((visibility("default"))) int UnlhaFindNext(void* archive, TArchiveEntry* entry) {
+  TListing* l = Lookup(archive);
+  if (!l) return UNLHA_ERROR_HANDLE;
+  if (!l->haveCurrent) return UNLHA_NO_MORE_ENTRIES;
+  return NextMatching(*l, entry);
+}
+
+__attribute__((visibility("default"))) int UnlhaCheckArchive(const char* archivePath, int) {
+  if (!archivePath) return 0;
+  TFileSource source;
+  std::vector<TMember> members;
+  return source.Open(archivePath) && ScanArchive(source, members) == 0 ? 1 : 0;
+}
+
+__attribute__((visibility("default"))) int UnlhaGetArchiveType(const char* archivePath) {
+  return UnlhaCheckArchive(archivePath, 0) ? 1 : 0;
+}
+
+__attribute__((visibility("default"))) int UnlhaSetOwnerWindowEx(void* owner, void* callback) {
+  return RegisterOwner(owner, callback) ? 1 : 0;
+}
+
+__attribute__((visibility("default"))) int UnlhaKillOwnerWindowEx(void* owner) {
+  return UnregisterOwner(owner) ? 1 : 0;
+}
+
+__attribute__((visibility("default"))) int UnlhaGetWriteTimeEx(void* archive, uint64_t* fileTime) {
+  return AnswerCurrent(archive, fileTime, WriteTimeOf);
+}
+
+__attribute__((visibility("default"))) int UnlhaGetCreateTimeEx(void* archive, uint64_t* fileTime) {
+  return AnswerCurrent(archive, fileTime,
+                       [](const TMember& m) { return m.hasWindowsTimes ? m.createTime : WriteTimeOf(m); });
+}
+
+__attribute__((visibility("default"))) int UnlhaGetAccessTimeEx(void* archive, uint64_t* fileTime) {
+  return AnswerCurrent(archive, fileTime,
+                       [](const TMember& m) { return m.hasWindowsTimes ? m.accessTime : WriteTimeOf(m); });
+}
+
+__attribute__((visibility("default"))) int UnlhaGetOriginalSizeEx(void* archive, uint64_t* size) {
+  return AnswerCurrent(archive, size, [](const TMember& m) { return m.originalSize; });
+}
+
+__attribute__((visibility("default"))) int UnlhaGetCompressedSizeEx(void* archive, uint64_t* size) {
+  return AnswerCurrent(archive, size, [](const TMember& m) { return m.compressedSize; });
+}
+
+__attribute__((visibility("default"))) int UnlhaExtractMem(void*, const char* command, void* buffer,
+                                                           uint32_t bufferSize, uint64_t* fileTime,
+                                                           uint32_t* attributes, uint32_t* writeSize) {
+  if (writeSize) *writeSize = 0;
+  TCommand c;
+  if (const int status = ParseCommand(command, false, c)) return status;
+  return ExtractToMemory(c, static_cast<uint8_t*>(buffer), bufferSize, fileTime, attributes, writeSize);
+}
+
+}  // extern "C"

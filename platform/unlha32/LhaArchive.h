@@ -1,0 +1,25 @@
+#pragma once
+// Whole-archive reading and the rules for member names.
+
+#include <string>
+#include <vector>
+
+#include "platform/unlha32/ByteSource.h"
+#include "platform/unlha32/LhaHeader.h"
+
+namespace corvane::lha {
+
+// Reads every header. 0, or UNLHA_ERROR_NOT_ARCHIVE when the input is empty, does not start with a header
+// or holds a damaged one.
+int ScanArchive(const TByteSource& source, std::vector<TMember>& members);
+
+// A stored name is safe to extract when it is not empty, has no NUL, is not absolute, names no drive and
+// has no ".." component ('\' counts as a separator too).
+bool IsSafeMemberName(const std::string& name);
+// The last non-empty component.
+std::string BareName(const std::string& name);
+// The name to store for a file given as `given`: its last component for bare names, else the path with
+// any root, "." and ".." components left out.
+std::string StoredName(const std::string& given, bool bare);
+
+}  // namespace corvane::lha
