@@ -1,0 +1,106 @@
+#include "app/cli/Command.h"
+
+#include <CLI/CLI.hpp>
+#include <ostream>
+
+#include "app/cli/ProgressBar.h"
+#include "platform/SettingsStore.h"
+#include "pubkey/Kova.h"
+
+namespace corvane {
+
+namespace {
+
+std::atomic<bool> gInterrupt{false};
+
+constexpr const char* kVersionText = "corvane-cli 0.1.0";
+
+}  // namespace
+
+void RequestInterrupt() {
+  gInterrupt = true;
+}
+bool InterruptRequested() {
+  return gInterrupt;
+}
+void ClearInterrupt() {
+  gInterrupt = false;
+}
+
+TCliContext::TCliContext(std::ostream& out, std::ostream& err, TKOVA& kova, SettingsStore& settings)
+    : Out(out), Err(err), Kova(kova), Settings(settings) {}
+
+TCliContext::~TCliContext() = default;
+
+void TCliContext::PrintResult(const std::string& line) {
+  if (!Quiet) Out << line << '\n' << std::flush;
+}
+
+void TCliContext::PrintError(const std::string& message) {
+  EndProgress();
+  std::string line = message;
+  for (char& c : line) {
+    if (c == '\n' || c == '\r') c = ' ';
+  }
+  Err << "corvane-cli: " << line << '\n' << std::flush;
+}
+
+TFlowProgress TCliContext::Progress() {
+  if (ShowProgress && !fBar) fBar = std::make_unique<TProgressBar>(Err);
+  return [this](TFlowStage stage, uint64_t done, uint64_t total) {
+    if (fBar) fBar->Update(stage, done, total);
+    return !InterruptRequested();
+  };
+}
+
+void TCliContext::EndProgress() {
+  if (fBar) fBar->Finish();
+}
+
+int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, bool errIsTerminal) {
+  CLI::App app("Corvane: public-key file encryption for people who exchange files by e-mail.",
+               args.empty() ? "corvane-cli" : args.front());
+  app.set_version_flag("--version", kVersionText);
+  bool quiet = false;
+  app.add_flag("-q,--quiet", quiet, "Print no paths and no progress; failures are still reported");
+  app.require_subcommand(1);
+  app.fallthrough();
+
+  std::vector<std::unique_ptr<TCommand>> commands = MakeCommands();
+  std::vector<std::pair<CLI::App*, TCommand*>> registered;
+  for (const auto& command : commands) {
+    CLI::App* sub = app.add_subcommand(command->Name(), command->Description());
+    command->Configure(*sub);
+    registered.emplace_back(sub, command.get());
+  }
+
+  // CLI11 parses from the back of a reversed list; argv[0] is not part of it.
+  std::vector<std::string> reversed(args.rbegin(), args.rend());
+  if (!reversed.empty()) reversed.pop_back();
+  try {
+    app.parse(reversed);
+  } catch (const CLI::ParseError& error) {
+    const int code = app.exit(error, out, err);
+    return code == 0 ? 0 : 2;
+  }
+
+  TKOVA kova;
+  IniSettingsStore settings;
+  TCliContext context(out, err, kova, settings);
+  context.Quiet = quiet;
+  context.ShowProgress = errIsTerminal && !quiet;
+  for (const auto& [sub, command] : registered) {
+    if (!sub->parsed()) continue;
+    try {
+      const int status = command->Execute(context);
+      context.EndProgress();
+      return status;
+    } catch (const std::exception& error) {
+      context.PrintError(error.what());
+      return 1;
+    }
+  }
+  return 2;
+}
+
+}  // namespace corvane

@@ -1,0 +1,16 @@
+#pragma once
+// The commands of corvane-cli, one class each; MakeCommands (Command.h) lists them in one table.
+
+#include <memory>
+
+#include "app/cli/Command.h"
+
+namespace corvane {
+
+std::unique_ptr<TCommand> MakeKeygenCommand();
+std::unique_ptr<TCommand> MakeInstallCommand();
+std::unique_ptr<TCommand> MakeKeysCommand();
+std::unique_ptr<TCommand> MakeEncryptCommand();
+std::unique_ptr<TCommand> MakeDecryptCommand();
+
+}  // namespace corvane
