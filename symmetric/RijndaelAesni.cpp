@@ -24,11 +24,13 @@ CORVANE_AESNI inline void Store(void* p, __m128i v) {
 
 template <int R>
 CORVANE_AESNI inline void LoadKeys(const uint32_t (*keys)[4], __m128i* rk) {
+#pragma GCC unroll 15
   for (int i = 0; i <= R; ++i) rk[i] = _mm_load_si128(reinterpret_cast<const __m128i*>(keys[i]));
 }
 
 template <int R>
 CORVANE_AESNI inline __m128i Encrypt(__m128i b, const __m128i* rk) {
+#pragma GCC unroll 14
   for (int i = 1; i < R; ++i) b = _mm_aesenc_si128(b, rk[i]);
   return _mm_aesenclast_si128(b, rk[R]);
 }
@@ -56,13 +58,18 @@ CORVANE_AESNI void CbcDecryptRounds(const TAesKeys& keys, uint8_t* chain, const 
   __m128i cv = Load(chain);
   // Every block is loaded before any is stored, so `in` may be `out`.
   for (; blocks >= kParallel; blocks -= kParallel, in += 16 * kParallel, out += 16 * kParallel) {
+    // Unrolled completely, so the blocks live in registers and the rounds interleave.
     __m128i c[kParallel], b[kParallel];
+#pragma GCC unroll 8
     for (std::size_t i = 0; i < kParallel; ++i) {
       c[i] = Load(in + 16 * i);
       b[i] = _mm_xor_si128(c[i], rk[0]);
     }
+#pragma GCC unroll 14
     for (int r = 1; r < R; ++r)
+#pragma GCC unroll 8
       for (std::size_t i = 0; i < kParallel; ++i) b[i] = _mm_aesdec_si128(b[i], rk[r]);
+#pragma GCC unroll 8
     for (std::size_t i = 0; i < kParallel; ++i) {
       b[i] = _mm_aesdeclast_si128(b[i], rk[R]);
       Store(out + 16 * i, _mm_xor_si128(b[i], i == 0 ? cv : c[i - 1]));
@@ -72,6 +79,7 @@ CORVANE_AESNI void CbcDecryptRounds(const TAesKeys& keys, uint8_t* chain, const 
   for (; blocks > 0; --blocks, in += 16, out += 16) {
     const __m128i c = Load(in);
     __m128i b = _mm_xor_si128(c, rk[0]);
+#pragma GCC unroll 14
     for (int r = 1; r < R; ++r) b = _mm_aesdec_si128(b, rk[r]);
     Store(out, _mm_xor_si128(_mm_aesdeclast_si128(b, rk[R]), cv));
     cv = c;

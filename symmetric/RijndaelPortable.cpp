@@ -119,6 +119,7 @@ uint32_t InvMixColumn(uint32_t w) {
 // One table round: column j draws row r from column j + r (encryption, ShiftRows) or j - r (decryption).
 template <int Direction>
 inline void Round(const TTables& t, const uint32_t* s, uint32_t* out, const uint32_t* key) {
+#pragma GCC unroll 4
   for (int j = 0; j < 4; ++j) {
     out[j] = t[0][Byte(s[j], 0)] ^ t[1][Byte(s[(j + Direction * 1 + 4) & 3], 1)] ^
              t[2][Byte(s[(j + Direction * 2 + 4) & 3], 2)] ^ t[3][Byte(s[(j + Direction * 3 + 4) & 3], 3)] ^
@@ -129,6 +130,7 @@ inline void Round(const TTables& t, const uint32_t* s, uint32_t* out, const uint
 template <int Direction>
 inline void LastRound(const std::array<uint8_t, 256>& box, const uint32_t* s, uint8_t* out,
                       const uint32_t* key) {
+#pragma GCC unroll 4
   for (int j = 0; j < 4; ++j) {
     const uint32_t w =
         Word(box[Byte(s[j], 0)], box[Byte(s[(j + Direction * 1 + 4) & 3], 1)],
@@ -140,11 +142,14 @@ inline void LastRound(const std::array<uint8_t, 256>& box, const uint32_t* s, ui
 template <int Direction>
 void Block(const TTables& tables, const std::array<uint8_t, 256>& box, const uint32_t (*keys)[4], int rounds,
            const uint8_t* in, uint8_t* out) {
+  // Fully unrolled over the columns, so the state stays in registers.
   uint32_t s[4], t[4];
+#pragma GCC unroll 4
   for (int j = 0; j < 4; ++j) s[j] = Load32(in + 4 * j) ^ keys[0][j];
   for (int r = 1; r < rounds; ++r) {
     Round<Direction>(tables, s, t, keys[r]);
-    std::memcpy(s, t, sizeof s);
+#pragma GCC unroll 4
+    for (int j = 0; j < 4; ++j) s[j] = t[j];
   }
   LastRound<Direction>(box, s, out, keys[rounds]);
 }
