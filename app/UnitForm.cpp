@@ -20,8 +20,12 @@
 
 #include "app/UnitFormFileList.h"
 #include "app/UnitFormShell.h"
+#include "app/UnitFormWork.h"
+#include "app/flows/PublicKeyFile.h"
+#include "bigint/BigIntRandom.h"
 #include "common/Exception.h"
 #include "platform/Folders.h"
+#include "pubkey/Kova.h"
 
 // Links the icons into programs that use the form from the static library.
 static void InitIconResources() {
@@ -115,13 +119,20 @@ void TForm1::Show(QWidget* page) {
   Pages->setCurrentWidget(page);
 }
 
+void TForm1::RunLong(const QString& caption, const std::function<void(TProgressWork&)>& work) {
+  TProgressWork progress(this, caption);
+  progress.Run([&] { work(progress); });
+}
+
 void TForm1::FormCreate(const QStringList& arguments) {
   const QString a = arguments.isEmpty() ? QString() : arguments.first();
   if (EndsWithExactly(a, ".KVK")) InstallKeyFile(a);
+  kova_ = std::make_unique<TKOVA>();
   Show(TabSheet1);
   Guarded([&] {
     ReadCheckBoxSettings();
     FileListBox1->SetDirectory(PathText(KeyFolder()));
+    RandomReseedFromClock();
     if (EndsWithExactly(a, ".KVX")) {
       // Made absolute now: later steps change folders.
       Edit4->setText(QFileInfo(a).absoluteFilePath());
@@ -136,16 +147,11 @@ void TForm1::InstallKeyFile(const QString& path) {
   services_.Dialogs->MessageBox(TMsgKind::mkInformation,
                                 PathText(source.filename()) + QStringLiteral("をインストールします。"),
                                 TMsgButtons::mbOK);
-  std::error_code error;
-  const fs::path folder = KeyFolder();
-  fs::create_directories(folder, error);
-  if (!error) fs::copy_file(source, folder / source.filename(), fs::copy_options::overwrite_existing, error);
-  if (error) {
-    services_.Dialogs->MessageBox(TMsgKind::mkError,
-                                  PathText(source.filename()) +
-                                      QStringLiteral("をインストールできませんでした: ") +
-                                      QString::fromStdString(error.message()),
-                                  TMsgButtons::mbOK);
+  try {
+    InstallPublicKey(source, KeyFolder());
+  } catch (const std::exception& e) {
+    // A key that did not arrive must not look installed.
+    services_.Dialogs->MessageBox(TMsgKind::mkError, QString::fromStdString(e.what()), TMsgButtons::mbOK);
   }
 }
 

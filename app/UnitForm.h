@@ -28,6 +28,8 @@ class QStackedWidget;
 namespace corvane {
 
 class TFileListBox;
+class TKOVA;
+class TProgressWork;
 
 // What the form uses of the desktop. Null members get the real implementations.
 struct TFormServices {
@@ -128,12 +130,15 @@ class TForm1 : public QWidget {
   // Runs a handler body; an exception leaving it is shown in the default error box.
   void Guarded(const std::function<void()>& body);
   void Show(QWidget* page);
+  // Runs work off the user-interface thread behind a modal progress dialog (UnitFormWork.h).
+  void RunLong(const QString& caption, const std::function<void(TProgressWork&)>& work);
 
   TFormServices services_;
   std::unique_ptr<TDialogs> ownDialogs_;
   std::unique_ptr<TShell> ownShell_;
   std::unique_ptr<TMailHandoff> ownMail_;
   std::unique_ptr<SettingsStore> ownSettings_;
+  std::unique_ptr<TKOVA> kova_;
   std::string containerStem_;
 };
 

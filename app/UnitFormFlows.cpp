@@ -13,8 +13,12 @@
 #include "app/UnitForm.h"
 #include "app/UnitFormFileList.h"
 #include "app/UnitFormWork.h"
+#include "app/flows/DecryptionFlow.h"
+#include "app/flows/EncryptionFlow.h"
+#include "app/flows/KeyPairFlow.h"
 #include "common/Exception.h"
 #include "platform/FileTypes.h"
+#include "platform/Folders.h"
 
 namespace corvane {
 
@@ -26,6 +30,34 @@ std::string ResourceText(const QString& name) {
   QFile file(name);
   if (!file.open(QIODevice::ReadOnly)) throw EFileError(name.toStdString() + " を読み込めません。");
   return file.readAll().toStdString();
+}
+
+QString StageText(TFlowStage stage) {
+  switch (stage) {
+    case TFlowStage::stKeyGeneration:
+      return QStringLiteral("鍵を作成しています…");
+    case TFlowStage::stEncrypting:
+      return QStringLiteral("ファイルを暗号化しています…");
+    case TFlowStage::stPacking:
+      return QStringLiteral("暗号ファイルを作成しています…");
+    case TFlowStage::stExtracting:
+      return QStringLiteral("暗号ファイルを展開しています…");
+    case TFlowStage::stDecrypting:
+      break;
+  }
+  return QStringLiteral("ファイルを復号化しています…");
+}
+
+// The flows' progress shown in the dialog; the dialog's "キャンセル" stops the flow.
+TFlowProgress ShowProgress(TProgressWork& work) {
+  return [&work](TFlowStage stage, uint64_t done, uint64_t total) {
+    work.Progress(StageText(stage), done, total);
+    return !work.Cancelled();
+  };
+}
+
+QString PathText(const fs::path& path) {
+  return QString::fromStdString(path.string());
 }
 
 void ApplyFileType(TFileTypeRegistry& registry, bool associate, const TFileType& type) {
@@ -49,8 +81,91 @@ void TForm1::Button20Click() {
   });
 }
 
-void TForm1::Button6Click() {}
-void TForm1::Button8Click() {}
-void TForm1::Button11Click() {}
+void TForm1::Button6Click() {
+  Guarded([&] {
+    TKeyPairRequest request;
+    request.ReplaceExistingKey = PrivateKeyExists(*services_.Settings);
+    if (request.ReplaceExistingKey &&
+        !services_.Dialogs->MessageBox(TMsgKind::mkWarning, QString::fromUtf8(kReplaceKeyQuestionText),
+                                       TMsgButtons::mbOKCancel)) {
+      return;
+    }
+    // A value still being typed counts as entered, pulled into the range.
+    EdtBit->interpretText();
+    request.KeyStrength = EdtBit->value();
+    request.Name = Edit1->text().toStdString();
+    Button6->setEnabled(false);
+    TKeyPairResult result;
+    try {
+      RunLong(StageText(TFlowStage::stKeyGeneration), [&](TProgressWork& work) {
+        result = CreateKeyPair(request, *kova_, *services_.Settings, ProgramFolder(), ShowProgress(work));
+      });
+    } catch (const ECancelled&) {
+      Button6->setEnabled(true);
+      return;
+    } catch (...) {
+      Button6->setEnabled(true);
+      throw;
+    }
+    Button6->setEnabled(true);
+    Label7->setText(PathText(result.PublicKeyFile));
+    Show(TabSheet7);
+  });
+}
+
+void TForm1::Button11Click() {
+  Guarded([&] {
+    TEncryptRequest request;
+    request.RecipientKeyFile = FileListBox1->FileName().toStdString();
+    request.SourceFile = Edit2->text().toStdString();
+    TEncryptResult result;
+    try {
+      RunLong(StageText(TFlowStage::stEncrypting), [&](TProgressWork& work) {
+        result = EncryptFileForRecipient(request, *kova_, ShowProgress(work));
+      });
+    } catch (const ECancelled&) {
+      return;
+    }
+    containerStem_ = result.ContainerStem;
+    Show(TabSheet6);
+  });
+}
+
+void TForm1::Button8Click() {
+  // Disabled while it works; enabled again on success, when the user stops before anything happened, or
+  // by choosing a container again. After a refusal or an error it stays disabled.
+  Button8->setEnabled(false);
+  Guarded([&] {
+    try {
+      TDecryptRequest request;
+      request.Container = Edit4->text().toStdString();
+      // Asked before the work starts: replacing a file the user already has needs consent.
+      const TContainerMembers members = InspectContainer(request.Container);
+      if (fs::exists(members.OutputFile)) {
+        if (!services_.Dialogs->MessageBox(
+                TMsgKind::mkWarning,
+                PathText(members.OutputFile) + QStringLiteral(" は既に存在します。上書きしますか？"),
+                TMsgButtons::mbOKCancel)) {
+          Button8->setEnabled(true);
+          return;
+        }
+        request.ReplaceExisting = true;
+      }
+      TDecryptResult result;
+      RunLong(StageText(TFlowStage::stExtracting), [&](TProgressWork& work) {
+        result = DecryptContainer(request, *kova_, *services_.Settings, ShowProgress(work));
+      });
+      Label11->setText(PathText(result.OutputFolder / ""));
+      Show(TabSheet8);
+      Button8->setEnabled(true);
+    } catch (const ECancelled&) {
+      Button8->setEnabled(true);
+    } catch (const ENotForYourKey& e) {
+      services_.Dialogs->MessageBox(TMsgKind::mkError, QString::fromUtf8(e.what()), TMsgButtons::mbOK);
+    } catch (const EContainerError& e) {
+      services_.Dialogs->MessageBox(TMsgKind::mkError, QString::fromUtf8(e.what()), TMsgButtons::mbOK);
+    }
+  });
+}
 
 }  // namespace corvane

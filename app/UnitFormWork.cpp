@@ -45,13 +45,16 @@ void TProgressWork::Run(const std::function<void()>& work) {
   if (failure) std::rethrow_exception(failure);
 }
 
-void TProgressWork::Progress(uint64_t done, uint64_t total) {
+void TProgressWork::Progress(const QString& label, uint64_t done, uint64_t total) {
   const int percent = total == 0 ? -1 : static_cast<int>(done * 100 / total);
   // Only changes cross to the user-interface thread, not every buffer.
-  if (shownPercent_.exchange(percent) == percent) return;
+  const bool newLabel = label != shownLabel_;
+  if (shownPercent_.exchange(percent) == percent && !newLabel) return;
+  shownLabel_ = label;
   QMetaObject::invokeMethod(
       dialog_,
-      [this, percent] {
+      [this, percent, label, newLabel] {
+        if (newLabel) dialog_->setLabelText(label);
         if (percent < 0) {
           dialog_->setRange(0, 0);
         } else {

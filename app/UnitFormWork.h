@@ -23,8 +23,8 @@ class TProgressWork {
   // Runs work on a worker thread and returns when it has finished.
   void Run(const std::function<void()>& work);
 
-  // From the worker: the share done so far (total 0 shows a busy indicator).
-  void Progress(uint64_t done, uint64_t total);
+  // From the worker: what is being done and the share done so far (total 0 shows a busy indicator).
+  void Progress(const QString& label, uint64_t done, uint64_t total);
   // From the worker: true once the user has pressed "キャンセル".
   bool Cancelled() const { return cancelled_.load(); }
   // From the worker: runs a question (a message box) on the user-interface thread and answers it.
@@ -34,7 +34,8 @@ class TProgressWork {
   QWidget* parent_;
   QProgressDialog* dialog_;
   std::atomic<bool> cancelled_{false};
-  std::atomic<int> shownPercent_{-1};
+  std::atomic<int> shownPercent_{-2};
+  QString shownLabel_;  // worker side only
 };
 
 }  // namespace corvane
