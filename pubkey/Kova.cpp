@@ -1,6 +1,7 @@
 #include "pubkey/Kova.h"
 
 #include <string_view>
+#include <utility>
 
 #include "bigint/BigIntModular.h"
 #include "bigint/BigIntPrime.h"
@@ -109,37 +110,54 @@ TBigInt TKOVA::FindPrimeAbove(const TBigInt& start) {
   const TBigInt two = BigIntFromInt64(2);
   for (int tested = 1;; ++tested) {
     candidate = BigIntAdd(candidate, two);
-    if (BigIntIsLikelyPrime(candidate, kPrimeRounds)) return candidate;
+    const bool prime = BigIntIsLikelyPrime(candidate, kPrimeRounds);
     if (fProgress && fProgressPrime != 0) fProgress(fProgressPrime, tested);
+    if (prime) return candidate;
   }
 }
 
 TBigInt TKOVA::FindPrime(int prime) {
   fProgressPrime = prime;
-  TBigInt start = RandomStartValue();
-  TBigInt found = FindPrimeAbove(start);
+  TBigInt found = FindPrimeAbove(RandomStartValue());
   fProgressPrime = 0;
   return found;
 }
 
 int32_t TKOVA::GenerateKeys() {
+  try {
+    return GenerateKeyPair();
+  } catch (...) {
+    // A progress callback may throw to abandon the search; nothing of the unfinished key stays behind.
+    fProgressPrime = 0;
+    WipeWorkingValues();
+    throw;
+  }
+}
+
+int32_t TKOVA::GenerateKeyPair() {
   if (fPrimeBits < kMinPrimeBits) throw Exception("The key strength is too small to make a key pair");
   // With g = 0, 1 or -1, L(g) is 0 for every prime: no key could ever decrypt.
   if (!Present(Base) || !AtLeast(Base, 2)) throw Exception("The key's base g cannot make a key pair");
 
+  // The new key is built aside and stored whole at the end: an exception on the way leaves the key held
+  // before intact, never a mix of old and new values.
   // p must give L(g) an inverse modulo p, or nothing encrypted under the key could be decrypted.
+  TBigInt p, pSquared, q;
   for (int draw = 0;; ++draw) {
     if (draw == kMaxPrimeDraws) throw Exception("Key generation found no usable prime");
-    PrimeP = FindPrime(1);
-    PSquared = BigIntSquare(PrimeP);
-    if (ComputeLOfBaseInverse()) break;
+    p = FindPrime(1);
+    pSquared = BigIntSquare(p);
+    if (ComputeLOfBaseInverse(p, pSquared)) break;
   }
   // p = q would make n = p^3, whose cube root gives the private key away.
   for (int draw = 0;; ++draw) {
     if (draw == kMaxPrimeDraws) throw Exception("Key generation found no usable prime");
-    PrimeQ = FindPrime(2);
-    if (BigIntCompareMagnitude(PrimeQ, PrimeP) != MagnitudeOrder::Equal) break;
+    q = FindPrime(2);
+    if (BigIntCompareMagnitude(q, p) != MagnitudeOrder::Equal) break;
   }
+  PrimeP = std::move(p);
+  PrimeQ = std::move(q);
+  PSquared = std::move(pSquared);
   Modulus = BigIntMultiply(PSquared, PrimeQ);
   fHasPublicKey = true;
   fHasPrivateKey = true;
@@ -148,16 +166,16 @@ int32_t TKOVA::GenerateKeys() {
 }
 
 // L(g) = ((g^(p-1) mod p^2) - 1) div p and its inverse modulo p; false when there is none (g a
-// multiple of p, or L(g) = 0 mod p). Needs an odd p >= 3 in PrimeP and p^2 in PSquared.
-bool TKOVA::ComputeLOfBaseInverse() {
+// multiple of p, or L(g) = 0 mod p). Needs an odd p >= 3.
+bool TKOVA::ComputeLOfBaseInverse(const TBigInt& p, const TBigInt& pSquared) {
   const TBigInt one = BigIntFromInt64(1);
-  PMinusOne = BigIntSubtract(PrimeP, one);
-  GPowerMinusOne = BigIntModPower(Base, PMinusOne, PSquared);
+  PMinusOne = BigIntSubtract(p, one);
+  GPowerMinusOne = BigIntModPower(Base, PMinusOne, pSquared);
   if (BigIntIsZero(GPowerMinusOne)) return false;
   GPowerMinusOne = BigIntSubtract(GPowerMinusOne, one);
-  LOfBase = BigIntDivide(GPowerMinusOne, PrimeP);
+  LOfBase = BigIntDivide(GPowerMinusOne, p);
   LOfBaseInverse = BigIntFromInt64(0);
-  return BigIntModInverse(LOfBase, PrimeP, LOfBaseInverse);
+  return BigIntModInverse(LOfBase, p, LOfBaseInverse);
 }
 
 // ---- Encryption and decryption ----
@@ -251,7 +269,7 @@ int32_t TKOVA::DecryptText(const std::string& cipherText, std::string& message) 
   if (!fHasPrivateKey) return kNoKey;
 
   std::string extended;
-  bool valid = fBlockBits / 8 >= 1 && PrivateKeyUsable() && ComputeLOfBaseInverse();
+  bool valid = fBlockBits / 8 >= 1 && PrivateKeyUsable() && ComputeLOfBaseInverse(PrimeP, PSquared);
   // n from the private key itself: a public key loaded since then may have replaced Modulus.
   const TBigInt n = valid ? BigIntMultiply(PSquared, PrimeQ) : TBigInt();
   valid = valid && DecryptBlocks(cipherText, n, extended) && extended.size() >= kDigestTextLength;

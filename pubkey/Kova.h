@@ -33,8 +33,9 @@ class TKOVA {
 
   // One random bit (0 or 1) per call; replaces the system CSPRNG when set (tests only).
   using TRandomBit = std::function<int()>;
-  // Called after each candidate of a prime search: prime is 1 for p, 2 for q; candidates counts the
-  // values tested so far in that search. May throw to abandon the key generation.
+  // Called after each candidate of a prime search, the prime that ends it included: prime is 1 for p,
+  // 2 for q; candidates counts the values tested so far in that search. May throw to abandon the key
+  // generation, which then keeps the key held before.
   using TKeyProgress = std::function<void(int prime, int candidates)>;
 
   TKOVA();
@@ -56,7 +57,8 @@ class TKOVA {
   // New p and q from random start values of PrimeBits + 1 bits (top bit set); sets p^2, n and both
   // flags; returns 0. Base is kept. A prime equal to p, or a p for which L(g) has no inverse modulo p,
   // is drawn again. Throws Exception when PrimeBits is below 16 or when no usable pair turns up after
-  // many draws (only a degenerate base g, such as 0 or 1, or a broken bit source does that).
+  // many draws (only a degenerate base g, such as 0 or 1, or a broken bit source does that); the key
+  // held before then stays as it was.
   virtual int32_t GenerateKeys();
   // The first value above `start` that passes BigIntIsLikelyPrime with 4 rounds, trying start + 2 first
   // (start + 3 for an even start) and climbing by 2. `start` itself is never tested.
@@ -89,7 +91,8 @@ class TKOVA {
   std::string RandomBitText(int64_t count);
   TBigInt RandomStartValue();
   TBigInt FindPrime(int prime);
-  bool ComputeLOfBaseInverse();
+  int32_t GenerateKeyPair();
+  bool ComputeLOfBaseInverse(const TBigInt& p, const TBigInt& pSquared);
   bool EncryptionSizesFit() const;
   bool PrivateKeyUsable() const;
   std::string BuildCipherText(const std::string& extended, const TBigInt& n, const TBigInt& nTimesH);
