@@ -216,7 +216,8 @@ int32_t TKOVA::EncryptText(const std::string& message, std::string& cipherText) 
 
   // R: "1" and 3 PrimeBits - 4 random bits; its bytes make the digest unpredictable.
   std::string randomizer = "1" + RandomBitText(3 * int64_t{fPrimeBits} - 4);
-  std::string hashed = message + BitTextToBytes(randomizer);
+  std::string randomBytes = BitTextToBytes(randomizer);
+  std::string hashed = message + randomBytes;
   std::string digest;
   DigestText(hashed, digest);
   HashValue = BigIntFromBytes(digest);
@@ -224,7 +225,7 @@ int32_t TKOVA::EncryptText(const std::string& message, std::string& cipherText) 
   std::string extended = message + digest;
   std::string text = BuildCipherText(extended, Modulus, nTimesH);
 
-  for (std::string* secret : {&randomizer, &hashed, &digest, &extended}) SecureWipe(*secret);
+  for (std::string* secret : {&randomizer, &randomBytes, &hashed, &digest, &extended}) SecureWipe(*secret);
   WipeWorkingValues();
   cipherText.swap(text);
   return kOk;
