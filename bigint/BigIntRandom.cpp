@@ -13,11 +13,14 @@ TimeOfDayClock activeClock = nullptr;
 
 }  // namespace
 
-uint32_t SystemTimeOfDayMilliseconds() {
-  using namespace std::chrono;
-  const auto now = time_point_cast<milliseconds>(system_clock::now());
-  const auto sinceMidnight = now - floor<days>(now);
+uint32_t MillisecondsOfDay(std::chrono::sys_time<std::chrono::milliseconds> time) {
+  const auto sinceMidnight = time - std::chrono::floor<std::chrono::days>(time);
   return static_cast<uint32_t>(sinceMidnight.count());
+}
+
+uint32_t SystemTimeOfDayMilliseconds() {
+  return MillisecondsOfDay(
+      std::chrono::time_point_cast<std::chrono::milliseconds>(std::chrono::system_clock::now()));
 }
 
 TimeOfDayClock SetRandomClock(TimeOfDayClock clock) {

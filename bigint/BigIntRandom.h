@@ -9,6 +9,7 @@
 //
 // Not synchronised: every user runs on one thread, one after another.
 
+#include <chrono>
 #include <cstdint>
 
 namespace corvane {
@@ -41,5 +42,7 @@ int32_t RandomBelow(int32_t bound);
 using TimeOfDayClock = uint32_t (*)();
 TimeOfDayClock SetRandomClock(TimeOfDayClock clock);
 uint32_t SystemTimeOfDayMilliseconds();
+// ((hour * 60 + minute) * 60 + second) * 1000 + millisecond of the UTC time of day of `time`.
+uint32_t MillisecondsOfDay(std::chrono::sys_time<std::chrono::milliseconds> time);
 
 }  // namespace corvane
