@@ -1,0 +1,311 @@
+// The three flows through the pages, end to end in temporary folders: key pair (with the replacement
+// question both ways), encryption and the three after-encryption choices, decryption (success, a container
+// for another key, an existing output file).
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QSpinBox>
+#include <QStackedWidget>
+
+#include "app/UnitFormFileList.h"
+#include "app/flows/FlowCommon.h"
+#include "app/tests/gui/WizardTestKit.h"
+
+using namespace corvane;
+namespace fs = std::filesystem;
+
+namespace {
+
+fs::path Vectors() {
+  const QByteArray dir = qgetenv("CORVANE_VECTORS");
+  return fs::path(dir.isEmpty() ? "/work/shared/vectors" : dir.toStdString()) / "container";
+}
+
+QString Q(const fs::path& path) { return QString::fromStdString(path.string()); }
+
+// Alice's private key in the settings, as the vectors keep it.
+void StoreAlicesKey(const TSandbox& sandbox) {
+  WriteAll(sandbox.SettingsFile(), ReadAll(Vectors() / "private-key.ini"));
+}
+
+// Creates a key pair through page 2 and answers the replacement question with `answer`.
+void CreateKeyPair(TWizard& w, const QString& name, int bits) {
+  w.Choose("RadioGroup1", 0);
+  w.Click("Button2");
+  w.Form().EdtBit->setValue(bits);
+  w.Form().Edit1->setText(name);
+  w.Click("Button6");
+}
+
+std::vector<std::string> Names(const fs::path& folder) {
+  std::vector<std::string> names;
+  for (const auto& e : fs::directory_iterator(folder)) names.push_back(e.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+}  // namespace
+
+class FlowsTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void keyPair();
+  void replacingTheKeyAsks();
+  void decryptsContainer_data();
+  void decryptsContainer();
+  void containerForAnotherKey();
+  void existingOutputAsks();
+  void damagedContainerRefused();
+  void encryptThenChoose_data();
+  void encryptThenChoose();
+  void encryptionErrorKeepsPage();
+};
+
+void FlowsTest::keyPair() {
+  TSandbox sandbox;
+  TWizard w;
+  CreateKeyPair(w.Start(), QStringLiteral("alice@example.com"), 256);
+  (void)w;
+  QVERIFY2(w.Dialogs.Errors.empty(), w.Dialogs.Errors.empty() ? "" : qPrintable(w.Dialogs.Errors[0]));
+  QVERIFY(w.Dialogs.Messages.empty());  // no key yet: no question
+  QCOMPARE(w.Page(), QStringLiteral("TabSheet7"));
+  const fs::path file = sandbox.ProgramFolder() / "alice@example.com.KVK";
+  QCOMPARE(w.Form().Label7->text(), Q(file));
+  QVERIFY(w.Form().Button6->isEnabled());
+  const std::string text = ReadAll(file);
+  const std::vector<std::string> lines = SplitLines(text);
+  QCOMPARE(lines.size(), 3u);
+  QCOMPARE(lines[1], std::string("65537"));
+  QCOMPARE(lines[2], std::string("256"));
+  QVERIFY(text.ends_with("\r\n256\r\n"));
+  const std::string ini = ReadAll(sandbox.SettingsFile());
+  QVERIFY2(ini.find("KeyStrength=256") != std::string::npos, ini.c_str());
+  w.Click("Button15");
+  QCOMPARE(w.Shell.Opened, (std::vector<fs::path>{sandbox.ProgramFolder()}));
+  QCOMPARE(w.Page(), QStringLiteral("TabSheet7"));
+}
+
+void FlowsTest::replacingTheKeyAsks() {
+  TSandbox sandbox;
+  StoreAlicesKey(sandbox);
+  const std::string before = ReadAll(sandbox.SettingsFile());
+  TWizard w;
+  w.Dialogs.Answers = {false};
+  CreateKeyPair(w.Start(), QStringLiteral("bob"), 256);
+  QCOMPARE(w.Dialogs.Messages.size(), 1u);
+  QCOMPARE(w.Dialogs.Messages[0].Kind, TMsgKind::mkWarning);
+  QCOMPARE(w.Dialogs.Messages[0].Buttons, TMsgButtons::mbOKCancel);
+  QCOMPARE(w.Dialogs.Messages[0].Text, QString::fromUtf8(kReplaceKeyQuestionText));
+  QCOMPARE(w.Page(), QStringLiteral("TabSheet2"));
+  QVERIFY(w.Form().Button6->isEnabled());
+  QVERIFY(!fs::exists(sandbox.ProgramFolder() / "bob.KVK"));
+  QVERIFY(ReadAll(sandbox.SettingsFile()).find("KeyStrength=1024") != std::string::npos);
+
+  w.Dialogs.Answers = {true};
+  w.Click("Button6");
+  QCOMPARE(w.Dialogs.Messages.size(), 2u);
+  QCOMPARE(w.Page(), QStringLiteral("TabSheet7"));
+  QVERIFY(fs::exists(sandbox.ProgramFolder() / "bob.KVK"));
+  const std::string after = ReadAll(sandbox.SettingsFile());
+  QVERIFY(after != before);
+  QVERIFY(after.find("KeyStrength=256") != std::string::npos);
+}
+
+void FlowsTest::decryptsContainer_data() {
+  QTest::addColumn<QString>("container");
+  QTest::addColumn<bool>("fromCommandLine");
+  QTest::newRow("picked, session key first") << "letter_alice@example.com.KVX" << false;
+  QTest::newRow("command line, payload first") << "enc-first-level0/letter_alice@example.com.KVX" << true;
+}
+
+void FlowsTest::decryptsContainer() {
+  QFETCH(QString, container);
+  QFETCH(bool, fromCommandLine);
+  TSandbox sandbox;
+  StoreAlicesKey(sandbox);
+  const fs::path copy = sandbox.Documents() / "letter_alice@example.com.KVX";
+  WriteAll(copy, ReadAll(Vectors() / container.toStdString()));
+  TWizard w;
+  if (fromCommandLine) {
+    w.Start({Q(copy)});
+  } else {
+    w.Start();
+    w.Choose("RadioGroup1", 2);
+    w.Click("Button2");
+    w.Dialogs.Files.push_back(Q(copy));
+    w.Click("Button9");
+  }
+  QCOMPARE(w.Page(), QStringLiteral("TabSheet4"));
+  w.Click("Button8");
+  QVERIFY2(w.Dialogs.Errors.empty(), w.Dialogs.Errors.empty() ? "" : qPrintable(w.Dialogs.Errors[0]));
+  QVERIFY(w.Dialogs.Messages.empty());
+  QCOMPARE(w.Page(), QStringLiteral("TabSheet8"));
+  QCOMPARE(w.Form().Label11->text(), Q(sandbox.Documents() / ""));
+  QVERIFY(w.Form().Button8->isEnabled());
+  QCOMPARE(ReadAll(sandbox.Documents() / "letter.txt"), ReadAll(Vectors() / "letter.txt"));
+  // The container and the decrypted file, nothing else.
+  QCOMPARE(Names(sandbox.Documents()),
+           (std::vector<std::string>{"letter.txt", "letter_alice@example.com.KVX"}));
+  w.Click("Button17");
+  QCOMPARE(w.Shell.Opened, (std::vector<fs::path>{sandbox.Documents() / ""}));
+  w.Click("Button18");
+  QCOMPARE(w.Terminated, 1);
+}
+
+void FlowsTest::containerForAnotherKey() {
+  TSandbox sandbox;
+  const fs::path copy = sandbox.Documents() / "letter_alice@example.com.KVX";
+  WriteAll(copy, ReadAll(Vectors() / "letter_alice@example.com.KVX"));
+  TWizard w;
+  CreateKeyPair(w.Start(), QStringLiteral("someone"), 256);
+  QCOMPARE(w.Page(), QStringLiteral("TabSheet7"));
+  w.Start({Q(copy)});
+  w.Click("Button8");
+  QCOMPARE(w.Dialogs.Messages.size(), 1u);
+  QCOMPARE(w.Dialogs.Messages[0].Kind, TMsgKind::mkError);
+  QCOMPARE(w.Dialogs.Messages[0].Buttons, TMsgButtons::mbOK);
+  QCOMPARE(w.Dialogs.Messages[0].Text, QString::fromUtf8(kNotForYourKeyText));
+  QCOMPARE(w.Page(), QStringLiteral("TabSheet4"));
+  QVERIFY(!w.Form().Button8->isEnabled());
+  QCOMPARE(Names(sandbox.Documents()), (std::vector<std::string>{"letter_alice@example.com.KVX"}));
+  // Choosing the container again enables the button again.
+  w.Dialogs.Files.push_back(Q(copy));
+  w.Click("Button9");
+  QVERIFY(w.Form().Button8->isEnabled());
+}
+
+void FlowsTest::existingOutputAsks() {
+  TSandbox sandbox;
+  StoreAlicesKey(sandbox);
+  const fs::path copy = sandbox.Documents() / "letter_alice@example.com.KVX";
+  WriteAll(copy, ReadAll(Vectors() / "letter_alice@example.com.KVX"));
+  WriteAll(sandbox.Documents() / "letter.txt", "mine");
+  TWizard w;
+  w.Start({Q(copy)});
+  w.Dialogs.Answers = {false};
+  w.Click("Button8");
+  QCOMPARE(w.Dialogs.Messages.size(), 1u);
+  QCOMPARE(w.Dialogs.Messages[0].Kind, TMsgKind::mkWarning);
+  QCOMPARE(w.Dialogs.Messages[0].Buttons, TMsgButtons::mbOKCancel);
+  QVERIFY(w.Dialogs.Messages[0].Text.contains(QStringLiteral("letter.txt")));
+  QCOMPARE(ReadAll(sandbox.Documents() / "letter.txt"), std::string("mine"));
+  QCOMPARE(w.Page(), QStringLiteral("TabSheet4"));
+  QVERIFY(w.Form().Button8->isEnabled());  // nothing happened: the user may try again
+
+  w.Dialogs.Answers = {true};
+  w.Click("Button8");
+  QCOMPARE(w.Page(), QStringLiteral("TabSheet8"));
+  QCOMPARE(ReadAll(sandbox.Documents() / "letter.txt"), ReadAll(Vectors() / "letter.txt"));
+}
+
+void FlowsTest::damagedContainerRefused() {
+  TSandbox sandbox;
+  StoreAlicesKey(sandbox);
+  std::string bytes = ReadAll(Vectors() / "letter_alice@example.com.KVX");
+  bytes[bytes.size() - 20] ^= 0x55;  // inside the last member's data
+  const fs::path copy = sandbox.Documents() / "letter_alice@example.com.KVX";
+  WriteAll(copy, bytes);
+  TWizard w;
+  w.Start({Q(copy)});
+  w.Click("Button8");
+  QCOMPARE(w.Page(), QStringLiteral("TabSheet4"));
+  QVERIFY(!w.Form().Button8->isEnabled());
+  QCOMPARE(w.Dialogs.Messages.size() + w.Dialogs.Errors.size(), 1u);
+  QCOMPARE(Names(sandbox.Documents()), (std::vector<std::string>{"letter_alice@example.com.KVX"}));
+
+  // Not an archive at all: an error, the page stays.
+  WriteAll(copy, "not an archive");
+  w.Dialogs.Files.push_back(Q(copy));
+  w.Click("Button9");
+  w.Click("Button8");
+  QCOMPARE(w.Page(), QStringLiteral("TabSheet4"));
+  QCOMPARE(w.Dialogs.Messages.size() + w.Dialogs.Errors.size(), 2u);
+}
+
+void FlowsTest::encryptThenChoose_data() {
+  QTest::addColumn<int>("choice");
+  QTest::newRow("none") << -1;
+  QTest::newRow("finish") << 0;
+  QTest::newRow("open folder") << 1;
+  QTest::newRow("mail") << 2;
+}
+
+void FlowsTest::encryptThenChoose() {
+  QFETCH(int, choice);
+  TSandbox sandbox;
+  StoreAlicesKey(sandbox);
+  WriteAll(sandbox.KeyFolder() / "alice@example.com.KVK", ReadAll(Vectors() / "alice@example.com.KVK"));
+  const fs::path source = sandbox.Documents() / "notes.txt";
+  WriteAll(source, std::string(100000, 'x') + "the end");
+  TWizard w;
+  TForm1& form = w.Start();
+  w.Choose("RadioGroup1", 1);
+  w.Click("Button2");
+  form.FileListBox1->setCurrentRow(0);
+  w.Click("Button7");
+  w.Dialogs.Files.push_back(Q(source));
+  w.Click("Button14");
+  w.Click("Button11");
+  QVERIFY2(w.Dialogs.Errors.empty(), w.Dialogs.Errors.empty() ? "" : qPrintable(w.Dialogs.Errors[0]));
+  QCOMPARE(w.Page(), QStringLiteral("TabSheet6"));
+  QCOMPARE(form.ContainerStem(), std::string("notes_alice@example.com"));
+  const fs::path container = sandbox.Documents() / "notes_alice@example.com.KVX";
+  QCOMPARE(Names(sandbox.Documents()), (std::vector<std::string>{"notes.txt", "notes_alice@example.com.KVX"}));
+  // Back to the source page and once more: the container is made again.
+  w.Click("Button12");
+  QCOMPARE(w.Page(), QStringLiteral("TabSheet5"));
+  w.Click("Button11");
+  QCOMPARE(w.Page(), QStringLiteral("TabSheet6"));
+
+  if (choice >= 0) w.Choose("RadioGroup2", choice);
+  w.Click("Button13");
+  QCOMPARE(w.Terminated, 1);
+  QCOMPARE(w.Shell.Opened.size(), choice == 1 ? 1u : 0u);
+  QCOMPARE(w.Mail.Messages.size(), choice == 2 ? 1u : 0u);
+  if (choice == 1) QCOMPARE(w.Shell.Opened[0], sandbox.Documents());
+  if (choice == 2) {
+    const TMailMessage& m = w.Mail.Messages[0];
+    QCOMPARE(m.Recipients.size(), 1u);
+    QCOMPARE(m.Recipients[0], (TMailRecipient{TMailRecipientClass::rcTo, "", "alice@example.com"}));
+    QVERIFY(m.Subject.empty() && m.NoteText.empty());
+    QCOMPARE(m.Flags, kMailReceiptRequested);
+    QCOMPARE(m.Files.size(), 1u);
+    QCOMPARE(m.Files[0], (TMailAttachment{1, 0xFFFFFFFFu, container.string()}));
+    QVERIFY(w.Mail.ShowDialog[0]);
+    QVERIFY(w.Mail.WindowsDisabled[0]);
+    QVERIFY(form.isEnabled());  // enabled again after the hand-off
+  }
+
+  // The container decrypts with Alice's key to the source's bytes.
+  const std::string original = ReadAll(source);
+  fs::remove(source);
+  TWizard reader;
+  reader.Start({Q(container)});
+  reader.Click("Button8");
+  QCOMPARE(reader.Page(), QStringLiteral("TabSheet8"));
+  QCOMPARE(ReadAll(source), original);
+}
+
+void FlowsTest::encryptionErrorKeepsPage() {
+  TSandbox sandbox;
+  WriteAll(sandbox.KeyFolder() / "short.KVK", "123\r\n65537\r\n");
+  WriteAll(sandbox.Documents() / "a.txt", "abc");
+  TWizard w;
+  TForm1& form = w.Start();
+  w.Choose("RadioGroup1", 1);
+  w.Click("Button2");
+  form.FileListBox1->setCurrentRow(0);
+  w.Click("Button7");
+  w.Dialogs.Files.push_back(Q(sandbox.Documents() / "a.txt"));
+  w.Click("Button14");
+  w.Click("Button11");
+  QCOMPARE(w.Dialogs.Errors.size(), 1u);
+  QVERIFY(w.Dialogs.Errors[0].endsWith(QLatin1Char('.')) || w.Dialogs.Errors[0].endsWith(QStringLiteral("。")));
+  QCOMPARE(w.Page(), QStringLiteral("TabSheet5"));
+  QVERIFY(form.Button11->isEnabled());
+  QCOMPARE(Names(sandbox.Documents()), (std::vector<std::string>{"a.txt"}));
+}
+
+QTEST_MAIN(FlowsTest)
+#include "FlowsTest.moc"
