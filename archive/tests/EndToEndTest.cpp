@@ -1,0 +1,147 @@
+// The wizard's two sequences against the real LHA library (bin/libunlha32.so); skipped when it is not built.
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "archive/Archives.h"
+#include "archive/tests/ArchiveTestSupport.h"
+
+namespace corvane {
+namespace {
+
+namespace fs = std::filesystem;
+using test::ReadFile;
+using test::TempDir;
+using test::WriteFile;
+
+class EndToEndTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!test::RealLibraryBuilt()) GTEST_SKIP() << "libunlha32.so is not built";
+    test::UseLibraryFolder(test::RealLibraryFolder());
+  }
+  void TearDown() override { test::ResetLibraries(); }
+
+  // The encryption flow's packing, with the current directory at the source file's folder.
+  static std::int32_t PackLikeTheWizard(const std::string& stem, const std::string& encPath,
+                                        TArchiveFile::TArchiverProgressEvent progress = nullptr) {
+    TArchiveFile file;
+    file.OnProgress = std::move(progress);
+    file.SetArchiverType(TArchiverType::atLha);
+    file.Options().n = 1;
+    file.SetFileName(stem + ".KVX");
+    file.Options().x = 0;
+    file.Options().jso = 1;
+    return file.CompressFiles(nullptr, nullptr, "", {TStringList{{stem + ".RJN", encPath}}});
+  }
+
+  // The decryption flow's listing and extraction; the entry names listed and the extraction's status.
+  static std::pair<std::vector<std::string>, std::int32_t> ListAndExtract(const fs::path& container) {
+    TArchiveFile file;
+    file.SetFileName(container.string());
+    file.Options().x = 0;
+    file.Options().jse = 1;
+    file.Options().jso = 1;
+    file.SetArchiverType(TArchiverType::atLha);
+    file.Options().n = 1;
+    file.OpenListing(nullptr, 0);
+    std::vector<std::string> names;
+    TArchiveEntry entry{};
+    for (int status = file.FirstEntry("*.*", entry); status == 0; status = file.NextEntry(entry))
+      names.push_back(ArchiveEntryName(entry));
+    file.CloseListing();
+    test::CurrentDirectory beside(container.parent_path());
+    const std::int32_t status = file.ExpandFiles(nullptr, nullptr, "", {std::vector<std::string>{}});
+    std::sort(names.begin(), names.end());
+    return {names, status};
+  }
+
+  TempDir dir_;
+};
+
+TEST_F(EndToEndTest, PackListAndExtractTheTwoMembersUnderBareNames) {
+  fs::create_directories(dir_ / "src");
+  const std::string enc = (dir_ / "src" / "letter.txt.Enc").string();
+  const std::string payload(100000, '\x5a');
+  WriteFile(dir_ / "src" / "letter_bob.RJN", "ciphertext;");
+  WriteFile(enc, payload);
+  {
+    test::CurrentDirectory source(dir_ / "src");
+    ASSERT_EQ(PackLikeTheWizard("letter_bob", enc), 0);
+  }
+  const fs::path container = dir_ / "src" / "letter_bob.KVX";
+  ASSERT_TRUE(fs::exists(container));
+  fs::remove(dir_ / "src" / "letter_bob.RJN");
+  fs::remove(enc);
+
+  const auto [names, status] = ListAndExtract(container);
+  EXPECT_EQ(names, (std::vector<std::string>{"letter.txt.Enc", "letter_bob.RJN"}));
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(ReadFile(dir_ / "src" / "letter_bob.RJN"), "ciphertext;");
+  EXPECT_EQ(ReadFile(enc), payload);
+}
+
+TEST_F(EndToEndTest, ContainersMadeByAnotherLhaProgram) {
+  const char* vectors = std::getenv("CORVANE_VECTORS");
+  const fs::path folder = fs::path(vectors ? vectors : VECTORS_DIR) / "container";
+  if (!fs::exists(folder)) GTEST_SKIP() << "no vectors";
+  for (const auto& source : {folder / "letter_alice@example.com.KVX",
+                             folder / "enc-first-level0" / "letter_alice@example.com.KVX"}) {
+    TempDir copy;
+    fs::copy_file(source, copy / source.filename().string());
+    const auto [names, status] = ListAndExtract(copy / source.filename().string());
+    EXPECT_EQ(names, (std::vector<std::string>{"letter.txt.Enc", "letter_alice@example.com.RJN"})) << source;
+    EXPECT_EQ(status, 0) << source;
+    EXPECT_EQ(fs::file_size(copy / "letter.txt.Enc"), fs::file_size(folder / "letter.txt")) << source;
+  }
+}
+
+TEST_F(EndToEndTest, DamagedContainerGivesANonzeroStatus) {
+  WriteFile(dir_ / "a.RJN", "line");
+  WriteFile(dir_ / "a.txt.Enc", std::string(5000, 'q'));
+  {
+    test::CurrentDirectory here(dir_.Path());
+    ASSERT_EQ(PackLikeTheWizard("a", (dir_ / "a.txt.Enc").string()), 0);
+  }
+  std::string bytes = ReadFile(dir_ / "a.KVX");
+  bytes.resize(bytes.size() - 20);
+  TempDir other;
+  WriteFile(other / "a.KVX", bytes);
+  EXPECT_NE(ListAndExtract(other / "a.KVX").second, 0);
+}
+
+TEST_F(EndToEndTest, NothingSelectedMakesNoArchive) {
+  test::CurrentDirectory here(dir_.Path());
+  EXPECT_EQ(PackLikeTheWizard("gone", (dir_ / "gone.txt.Enc").string()), 0);
+  EXPECT_FALSE(fs::exists(dir_ / "gone.KVX"));
+}
+
+TEST_F(EndToEndTest, CancellingThroughOnProgress) {
+  WriteFile(dir_ / "c.RJN", "line");
+  WriteFile(dir_ / "c.txt.Enc", std::string(300000, 'c'));
+  test::CurrentDirectory here(dir_.Path());
+  const auto stopAt = [](std::int32_t wanted) {
+    return [wanted](TArchiveFile&, std::int32_t state, TUnlhaProgress*, bool& abort) {
+      abort = state == wanted;
+    };
+  };
+  EXPECT_EQ(PackLikeTheWizard("c", (dir_ / "c.txt.Enc").string(), stopAt(0x805)), 0x8020)
+      << "during selection";
+  EXPECT_FALSE(fs::exists(dir_ / "c.KVX"));
+  EXPECT_EQ(PackLikeTheWizard("c", (dir_ / "c.txt.Enc").string(), stopAt(UNLHA_STATE_BEGIN)), 0x8020)
+      << "inside the library";
+  EXPECT_FALSE(fs::exists(dir_ / "c.KVX")) << "the library removes what it had begun";
+
+  std::vector<std::int32_t> states;
+  const auto record = [&](TArchiveFile&, std::int32_t state, TUnlhaProgress*, bool&) {
+    states.push_back(state);
+  };
+  EXPECT_EQ(PackLikeTheWizard("c", (dir_ / "c.txt.Enc").string(), record), 0);
+  EXPECT_TRUE(fs::exists(dir_ / "c.KVX"));
+  EXPECT_EQ(std::count(states.begin(), states.end(), 0x805), 2);
+  EXPECT_NE(std::find(states.begin(), states.end(), UNLHA_STATE_END), states.end());
+}
+
+}  // namespace
+}  // namespace corvane
