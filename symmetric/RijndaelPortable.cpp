@@ -24,22 +24,22 @@ constexpr uint8_t Multiply(uint8_t a, uint8_t b) {
   return product;
 }
 
-constexpr uint8_t Inverse(uint8_t x) {
-  if (x == 0) return 0;
-  // x^254 = x^-1 in GF(2^8).
-  uint8_t result = 1;
-  for (int i = 0; i < 254; ++i) result = Multiply(result, x);
-  return result;
-}
-
 constexpr uint8_t Rotl8(uint8_t x, int n) {
   return static_cast<uint8_t>((x << n) | (x >> (8 - n)));
 }
 
 constexpr std::array<uint8_t, 256> MakeSbox() {
+  // Multiplicative inverses through powers of the generator 3: if x = 3^k then x^-1 = 3^(255-k).
+  std::array<uint8_t, 256> power{}, log{};
+  uint8_t x = 1;
+  for (int k = 0; k < 255; ++k) {
+    power[k] = x;
+    log[x] = static_cast<uint8_t>(k);
+    x = static_cast<uint8_t>(x ^ Times2(x));
+  }
   std::array<uint8_t, 256> box{};
   for (int i = 0; i < 256; ++i) {
-    const uint8_t b = Inverse(static_cast<uint8_t>(i));
+    const uint8_t b = i == 0 ? 0 : power[(255 - log[i]) % 255];
     box[i] = b ^ Rotl8(b, 1) ^ Rotl8(b, 2) ^ Rotl8(b, 3) ^ Rotl8(b, 4) ^ 0x63;
   }
   return box;
