@@ -16,7 +16,7 @@
 // Conventions: operands are const references and are never modified; results are returned by value,
 // so a result can never alias an operand. Functions whose names end in InPlace, and the digit shifts,
 // update their one argument. Copies are deep; the destructor wipes the digits, since values hold key
-// material.
+// material. A moved-from value holds no digits and must be assigned before it is read again.
 //
 // Preconditions that arithmetic alone cannot honour (a zero divisor, a small multiplier out of range,
 // a magnitude subtraction that would go negative) raise EBigIntError instead of producing garbage.

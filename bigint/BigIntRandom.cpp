@@ -9,7 +9,7 @@ namespace corvane {
 
 namespace {
 
-TimeOfDayClock activeClock = nullptr;
+std::atomic<TimeOfDayClock> activeClock{nullptr};
 
 }  // namespace
 
@@ -24,19 +24,18 @@ uint32_t SystemTimeOfDayMilliseconds() {
 }
 
 TimeOfDayClock SetRandomClock(TimeOfDayClock clock) {
-  const TimeOfDayClock previous = activeClock;
-  activeClock = clock;
-  return previous;
+  return activeClock.exchange(clock);
 }
 
 int32_t RandomSource::Below(int32_t bound) {
   if (bound <= 0) throw EBigIntError("RandomBelow: the bound must be positive");
   Step();
-  return static_cast<int32_t>((uint64_t{state_} * static_cast<uint64_t>(bound)) >> 32);
+  return static_cast<int32_t>((uint64_t{State()} * static_cast<uint64_t>(bound)) >> 32);
 }
 
 void RandomSource::ReseedFromClock() {
-  state_ = activeClock ? activeClock() : SystemTimeOfDayMilliseconds();
+  const TimeOfDayClock clock = activeClock.load();
+  SetState(clock ? clock() : SystemTimeOfDayMilliseconds());
 }
 
 RandomSource& TheRandomSource() {

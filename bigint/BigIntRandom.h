@@ -7,8 +7,10 @@
 //   step:   state := state * 134775813 + 1 (mod 2^32)
 //   draw:   step, then the high 32 bits of the 64-bit product state * bound
 //
-// Not synchronised: every user runs on one thread, one after another.
+// Users take turns (the wizard's UI thread, or its one worker during key generation); the state is an
+// atomic word so that such hand-overs are well defined, but a draw is not one atomic step.
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 
@@ -18,16 +20,16 @@ class RandomSource {
  public:
   static constexpr uint32_t kMultiplier = 134775813;  // 0x08088405
 
-  uint32_t State() const { return state_; }
-  void SetState(uint32_t state) { state_ = state; }
-  void Step() { state_ = state_ * kMultiplier + 1; }
+  uint32_t State() const { return state_.load(std::memory_order_relaxed); }
+  void SetState(uint32_t state) { state_.store(state, std::memory_order_relaxed); }
+  void Step() { SetState(State() * kMultiplier + 1); }
   // A value in 0..bound-1 for 0 < bound < 2^31 (EBigIntError otherwise).
   int32_t Below(int32_t bound);
   // Sets the state from the UTC time of day in milliseconds (0..86,399,999) the clock reports.
   void ReseedFromClock();
 
  private:
-  uint32_t state_ = 0;
+  std::atomic<uint32_t> state_{0};
 };
 
 // The one generator of the process.
