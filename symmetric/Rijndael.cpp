@@ -2,7 +2,6 @@
 
 #include <unistd.h>
 
-#include <random>
 #include <string>
 
 #include "common/SystemRandom.h"
@@ -42,6 +41,10 @@ std::filesystem::path TemporaryBeside(const std::filesystem::path& destination) 
 void TransformFile(const std::filesystem::path& sourcePath, const std::filesystem::path& destinationPath,
                    std::string_view keyText, const TStreamProgress& progress, bool encrypt) {
   TFileStream source(sourcePath, TFileMode::fmOpenRead);
+  // A device or pipe reports no size and would silently give an empty result.
+  std::error_code ignored;
+  if (!std::filesystem::is_regular_file(sourcePath, ignored))
+    throw EFileError("Cannot open file \"" + sourcePath.string() + "\": not a regular file");
   const std::filesystem::path temporary = TemporaryBeside(destinationPath);
   try {
     TFileStream destination(temporary, TFileMode::fmCreate);

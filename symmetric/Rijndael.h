@@ -19,9 +19,10 @@ void EncryptFileStream(TStream& source, TStream& destination, std::string_view k
 void DecryptFileStream(TStream& source, TStream& destination, std::string_view keyText,
                        const TStreamProgress& progress = {});
 
-// The same from one file into another. The destination is written under a temporary name in its folder
-// and renamed into place when complete, replacing any file of that name; on any failure (including
-// cancelling) no destination file is left behind.
+// The same from one regular file into another. The destination is written under a temporary name in its
+// folder (mode 0600) and renamed into place when complete, replacing any file of that name, so source and
+// destination may be the same file; on any failure (including cancelling) no destination file is left
+// behind and an existing one is untouched.
 void EncryptFileStream(const std::filesystem::path& source, const std::filesystem::path& destination,
                        std::string_view keyText, const TStreamProgress& progress = {});
 void DecryptFileStream(const std::filesystem::path& source, const std::filesystem::path& destination,

@@ -152,6 +152,10 @@ TEST(FileStream, FilesByPathRoundTripWithProgress) {
   DecryptFileStream(dir / "letter.txt.Enc", dir / "letter.out", "<<<<");
   EXPECT_TRUE(ReadFile(dir / "letter.out") == plain);
   EXPECT_EQ(dir.Count(), 3u);  // no temporary left
+
+  // One file as both source and destination is transformed whole, not read while being overwritten.
+  DecryptFileStream(dir / "letter.txt.Enc", dir / "letter.txt.Enc", "<<<<");
+  EXPECT_TRUE(ReadFile(dir / "letter.txt.Enc") == plain);
 }
 
 TEST(FileStream, FailuresAndCancellingLeaveNoDestination) {
@@ -172,7 +176,8 @@ TEST(FileStream, FailuresAndCancellingLeaveNoDestination) {
     EXPECT_NE(std::string(e.what()).find("missing"), std::string::npos) << e.what();
   }
   EXPECT_THROW(EncryptFileStream(dir / "big", dir / "no-such-folder" / "out", "k"), EFileError);
-  EXPECT_THROW(EncryptFileStream(dir / "", dir / "out", "k"), EFileError);  // a folder as source
+  EXPECT_THROW(EncryptFileStream(dir / "", dir / "out", "k"), EFileError);     // a folder as source
+  EXPECT_THROW(EncryptFileStream("/dev/zero", dir / "out", "k"), EFileError);  // no size to go by
 
   // A failing run replaces nothing.
   EXPECT_THROW(
