@@ -1,0 +1,62 @@
+// The xdg-email hand-off: the command built from a message, and success only on a zero exit status.
+
+#include <gtest/gtest.h>
+
+#include "platform/MailHandoff.h"
+
+namespace corvane {
+namespace {
+
+TMailMessage Message() {
+  TMailMessage m;
+  m.Recipients = {{TMailRecipientClass::rcTo, "", "bob@example.com"},
+                  {TMailRecipientClass::rcCC, "Carol", "carol@example.com"},
+                  {TMailRecipientClass::rcBCC, "", "dave@example.com"}};
+  m.Subject = "件名";
+  m.NoteText = "本文";
+  m.Files = {{1, 0xFFFFFFFFu, "/home/a/x y.KVX"}, {1, 0, "/home/a/z.KVX"}};
+  return m;
+}
+
+TEST(MailHandoff, CommandCarriesRecipientsSubjectBodyAndAttachments) {
+  const QStringList expected{"--utf8",
+                             "--cc",
+                             "Carol <carol@example.com>",
+                             "--bcc",
+                             "dave@example.com",
+                             "--subject",
+                             QStringLiteral("件名"),
+                             "--body",
+                             QStringLiteral("本文"),
+                             "--attach",
+                             "/home/a/x y.KVX",
+                             "--attach",
+                             "/home/a/z.KVX",
+                             "bob@example.com"};
+  EXPECT_EQ(XdgEmailArguments(Message()), expected);
+}
+
+TEST(MailHandoff, EmptySubjectAndBodyAreLeftOut) {
+  TMailMessage m;
+  m.Recipients = {{TMailRecipientClass::rcTo, "", "bob"}};
+  m.Files = {{1, 0xFFFFFFFFu, "/c/report_bob.KVX"}};
+  EXPECT_EQ(XdgEmailArguments(m), (QStringList{"--utf8", "--attach", "/c/report_bob.KVX", "bob"}));
+}
+
+TEST(MailHandoff, SuccessOnlyOnZeroExitStatus) {
+  for (const auto& [status, success] : {std::pair{0, true}, {1, false}, {3, false}, {-1, false}}) {
+    QString program;
+    QStringList arguments;
+    TXdgEmailHandoff handoff([&](const QString& p, const QStringList& a) {
+      program = p;
+      arguments = a;
+      return status;
+    });
+    EXPECT_EQ(handoff.Hand(Message(), true), success) << status;
+    EXPECT_EQ(program, "xdg-email");
+    EXPECT_EQ(arguments, XdgEmailArguments(Message()));
+  }
+}
+
+}  // namespace
+}  // namespace corvane
