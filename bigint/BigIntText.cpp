@@ -9,6 +9,7 @@
 #include <array>
 
 #include "bigint/BigIntInternal.h"
+#include "common/SecureWipe.h"
 
 namespace corvane {
 
@@ -92,6 +93,19 @@ bool Bit(const TBigInt& v, uint64_t i) {
   return (v.digits[i / kDigitBits] >> (i % kDigitBits)) & 1;
 }
 
+// digits := floor(digits / 10^9), trimmed; returns the remainder. The divisor is a constant, so the
+// compiler turns each division into a multiplication.
+uint32_t DivideByChunkBase(std::vector<uint32_t>& digits) {
+  uint64_t rem = 0;
+  for (size_t j = digits.size(); j-- > 0;) {
+    const uint64_t t = (rem << kDigitBits) | digits[j];
+    digits[j] = static_cast<uint32_t>(t / kChunkBase);
+    rem = t % kChunkBase;
+  }
+  bigint_internal::Trim(digits);
+  return static_cast<uint32_t>(rem);
+}
+
 }  // namespace
 
 TBigInt BigIntFromDecimalText(std::string_view text) {
@@ -112,11 +126,11 @@ TBigInt BigIntFromDecimalText(std::string_view text) {
 }
 
 std::string BigIntToDecimalText(const TBigInt& value) {
-  TBigInt work = value;
+  std::vector<uint32_t> work = value.digits;
   std::vector<uint32_t> chunks;  // least significant first
   do {
-    chunks.push_back(static_cast<uint32_t>(BigIntDivideBySmallInPlace(work, kChunkBase)));
-  } while (!BigIntIsZero(work));
+    chunks.push_back(DivideByChunkBase(work));
+  } while (!bigint_internal::IsZeroDigits(work));
   std::string text = value.signFlag == 0 ? "-" : "";
   text += std::to_string(chunks.back());
   for (size_t i = chunks.size() - 1; i-- > 0;) {
@@ -124,6 +138,8 @@ std::string BigIntToDecimalText(const TBigInt& value) {
     text.append(kChunkChars - part.size(), '0');
     text += part;
   }
+  SecureWipe(work);
+  SecureWipe(chunks);
   return text;
 }
 

@@ -12,6 +12,7 @@
 #include "bigint/BigInt.h"
 #include "bigint/BigIntModular.h"
 #include "bigint/BigIntPrime.h"
+#include "bigint/BigIntText.h"
 #include "bigint/tests/GmpReference.h"
 
 namespace {
@@ -83,6 +84,43 @@ void BM_MillerRabinRoundGmp(benchmark::State& state) {
   }
 }
 
+// A decimal text of `digits` digits.
+std::string DecimalText(int digits) {
+  std::mt19937 rng(static_cast<uint32_t>(digits));
+  std::string text(static_cast<size_t>(digits), '0');
+  for (char& c : text) c = static_cast<char>('0' + rng() % 10);
+  text[0] = '7';
+  return text;
+}
+
+void BM_DecimalParseCorvane(benchmark::State& state) {
+  const std::string text = DecimalText(static_cast<int>(state.range(0)));
+  for (auto _ : state) benchmark::DoNotOptimize(corvane::BigIntFromDecimalText(text));
+}
+
+void BM_DecimalParseGmp(benchmark::State& state) {
+  const std::string text = DecimalText(static_cast<int>(state.range(0)));
+  Mpz r;
+  for (auto _ : state) {
+    mpz_set_str(r.get(), text.c_str(), 10);
+    benchmark::DoNotOptimize(r.get());
+  }
+}
+
+void BM_DecimalPrintCorvane(benchmark::State& state) {
+  const TBigInt value = corvane::BigIntFromDecimalText(DecimalText(static_cast<int>(state.range(0))));
+  for (auto _ : state) benchmark::DoNotOptimize(corvane::BigIntToDecimalText(value));
+}
+
+void BM_DecimalPrintGmp(benchmark::State& state) {
+  const Mpz value(corvane::BigIntFromDecimalText(DecimalText(static_cast<int>(state.range(0)))));
+  for (auto _ : state) benchmark::DoNotOptimize(value.Decimal());
+}
+
+BENCHMARK(BM_DecimalParseCorvane)->Arg(617)->Arg(20000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_DecimalParseGmp)->Arg(617)->Arg(20000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_DecimalPrintCorvane)->Arg(617)->Arg(20000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_DecimalPrintGmp)->Arg(617)->Arg(20000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_ModPowerCorvane)->Arg(342)->Arg(683)->Arg(1026)->Arg(2049)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_ModPowerGmp)->Arg(342)->Arg(683)->Arg(1026)->Arg(2049)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_MillerRabinRoundCorvane)->Unit(benchmark::kMicrosecond);
@@ -102,6 +140,14 @@ class RatioReporter : public benchmark::ConsoleReporter {
                  std::string("BM_ModPowerGmp/") + size);
     }
     PrintRatio("Miller-Rabin round 683 bits", "BM_MillerRabinRoundCorvane", "BM_MillerRabinRoundGmp");
+    for (const char* digits : {"617", "20000"}) {
+      PrintRatio(std::string("decimal parse ") + digits + " digits",
+                 std::string("BM_DecimalParseCorvane/") + digits,
+                 std::string("BM_DecimalParseGmp/") + digits);
+      PrintRatio(std::string("decimal print ") + digits + " digits",
+                 std::string("BM_DecimalPrintCorvane/") + digits,
+                 std::string("BM_DecimalPrintGmp/") + digits);
+    }
   }
 
  private:
