@@ -8,7 +8,7 @@ namespace corvane::lha {
 
 // One byte at a time: the reference the fast path is tested against.
 uint16_t Crc16Portable(uint16_t crc, const uint8_t* data, size_t size);
-// Eight bytes per step with eight tables; gives exactly the same values as Crc16Portable.
+// Sixteen bytes per step with sixteen tables; gives exactly the same values as Crc16Portable.
 uint16_t Crc16(uint16_t crc, const uint8_t* data, size_t size);
 
 }  // namespace corvane::lha

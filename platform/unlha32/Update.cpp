@@ -27,6 +27,7 @@ namespace fs = std::filesystem;
 
 constexpr size_t kSampleSize = 64 * 1024;
 constexpr size_t kCopyChunk = 1 << 20;
+constexpr size_t kStoreChunk = 256 * 1024;
 // A sample that does not shrink below this share of its size is not worth compressing.
 constexpr double kWorthCompressing = 0.95;
 
@@ -127,7 +128,8 @@ int ReadChunk(int fd, uint8_t* buffer, size_t size, size_t& got) {
 
 // Stores the file as it is, at copy speed.
 int StoreData(int fd, TFileWriter& out, TProgress& progress, TMember& m) {
-  std::vector<uint8_t> buffer(kCopyChunk);
+  // Chunks small enough to stay in the processor's cache between the CRC and the write.
+  std::vector<uint8_t> buffer(kStoreChunk);
   uint16_t crc = 0;
   uint64_t total = 0;
   for (;;) {

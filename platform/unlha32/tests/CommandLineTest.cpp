@@ -1,0 +1,83 @@
+// Command texts as the archive layer builds them.
+#include <gtest/gtest.h>
+
+#include "platform/unlha32/CommandLine.h"
+#include "platform/unlha32/tests/TestSupport.h"
+#include "platform/unlha32/unlha32.h"
+
+namespace corvane::lha::test {
+namespace {
+
+TEST(CommandLine, TheWizardsPackingCall) {
+  TCommand c;
+  ASSERT_EQ(
+      ParseCommand("u -+ -n1 -p1 -x0 -jso1  \"STEM.KVX\" \"STEM.RJN\" \"/full/path/SOURCE.Enc\" ", true, c),
+      0);
+  EXPECT_EQ(c.letter, 'u');
+  EXPECT_EQ(c.pathMode, 0);
+  EXPECT_EQ(c.archive, "STEM.KVX");
+  EXPECT_EQ(c.baseDir, "");
+  EXPECT_EQ(c.files, (std::vector<std::string>{"STEM.RJN", "/full/path/SOURCE.Enc"}));
+  EXPECT_EQ(c.method, "-lh5-");
+}
+
+TEST(CommandLine, TheWizardsExtractionCall) {
+  TCommand c;
+  ASSERT_EQ(ParseCommand("x -+ -n1 -x0 -jse1 -jso1  \"/full/path/STEM.KVX\" ", true, c), 0);
+  EXPECT_EQ(c.letter, 'x');
+  EXPECT_EQ(c.pathMode, 0);
+  EXPECT_EQ(c.archive, "/full/path/STEM.KVX");
+  EXPECT_TRUE(c.files.empty());
+}
+
+TEST(CommandLine, SwitchesBaseDirectoryQuotingAndResponseFile) {
+  TCommand c;
+  ASSERT_EQ(ParseCommand(
+                "A -lh7- -r -x1 -jx\"*.bak\" -w\"C:\\tmp\\\" -zz9 \"my archive.lzh\" out\\ plain \"-dash\"",
+                true, c),
+            0);
+  EXPECT_EQ(c.letter, 'a');
+  EXPECT_EQ(c.method, "-lh7-");
+  EXPECT_TRUE(c.recurse);
+  EXPECT_EQ(c.pathMode, 1);
+  EXPECT_EQ(c.excludes, std::vector<std::string>{"*.bak"});
+  EXPECT_EQ(c.archive, "my archive.lzh");
+  EXPECT_EQ(c.baseDir, "out/");
+  // A quoted name that starts with '-' is a name, not a switch.
+  EXPECT_EQ(c.files, (std::vector<std::string>{"plain", "-dash"}));
+
+  const auto response = fs::temp_directory_path() / "unlha32-response.txt";
+  WriteFile(response, "\"one name.txt\"\r\n\"two\"\r\n\r\nthree\n");
+  TCommand r;
+  ASSERT_EQ(ParseCommand(("u -jso1 \"a.lzh\" \"@" + response.string() + "\"").c_str(), true, r), 0);
+  EXPECT_EQ(r.files, (std::vector<std::string>{"one name.txt", "two", "three"}));
+  fs::remove(response);
+}
+
+TEST(CommandLine, Refusals) {
+  TCommand c;
+  EXPECT_EQ(ParseCommand(nullptr, true, c), UNLHA_ERROR_COMMAND);
+  EXPECT_EQ(ParseCommand("", true, c), UNLHA_ERROR_COMMAND);
+  EXPECT_EQ(ParseCommand("x -+ -n1", true, c), UNLHA_ERROR_COMMAND);         // no archive
+  EXPECT_EQ(ParseCommand("\"a.lzh\" \"b\"", true, c), UNLHA_ERROR_COMMAND);  // no letter
+  EXPECT_EQ(ParseCommand("u \"a.lzh\" @/nonexistent/list", true, c), UNLHA_ERROR_FILE_OPEN);
+  TCommand noLetter;
+  ASSERT_EQ(ParseCommand(" -+ -jso1 \"a.lzh\" \"b.txt\"", false, noLetter), 0);
+  EXPECT_EQ(noLetter.letter, 0);
+  EXPECT_EQ(noLetter.files, std::vector<std::string>{"b.txt"});
+}
+
+TEST(CommandLine, Wildcards) {
+  struct {
+    const char* pattern;
+    const char* name;
+    bool match;
+  } cases[] = {{"*.*", "noext", true},    {"*", "a/b", true},        {"*.txt", "a.txt", true},
+               {"*.txt", "a.txz", false}, {"a?c", "abc", true},      {"a?c", "ac", false},
+               {"*b*c", "xxbyyc", true},  {"*b*c", "xxbyyd", false}, {"", "", true}};
+  for (const auto& c : cases)
+    EXPECT_EQ(MatchWildcard(c.pattern, c.name), c.match) << c.pattern << " " << c.name;
+}
+
+}  // namespace
+}  // namespace corvane::lha::test
