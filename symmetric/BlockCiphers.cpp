@@ -56,6 +56,16 @@ void TBlockCipher::DecryptBuffer(const void* in, void* out, std::size_t count) {
   }
 }
 
+std::string TBlockCipher::EncryptString(std::string_view text) {
+  ResetChain();
+  return TCipher::EncryptString(text);
+}
+
+std::string TBlockCipher::DecryptString(std::string_view base64) {
+  ResetChain();
+  return TCipher::DecryptString(base64);
+}
+
 TBlockCipher128::TBlockCipher128() {
   std::memset(fIV, 0xFF, kBlock);
   std::memset(fChain, 0xFF, kBlock);

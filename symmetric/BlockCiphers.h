@@ -18,6 +18,9 @@ class TBlockCipher : public TCipher {
 
   void EncryptBuffer(const void* in, void* out, std::size_t count) override;
   void DecryptBuffer(const void* in, void* out, std::size_t count) override;
+  // Each text starts at the IV, so a text decrypts on its own whatever ran before it.
+  std::string EncryptString(std::string_view text) override;
+  std::string DecryptString(std::string_view base64) override;
 
  protected:
   virtual void EncryptCBC(const uint8_t* in, uint8_t* out, std::size_t count) = 0;

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "common/SecureWipe.h"
+#include "symmetric/Base64.h"
 
 namespace corvane {
 
@@ -21,6 +22,19 @@ void TCipher::LoadKey(const void* key, int sizeBits, const void* /*iv*/) {
 
 void TCipher::Wipe() {
   fInitialized = false;
+}
+
+std::string TCipher::EncryptString(std::string_view text) {
+  std::string bytes(text);
+  EncryptBuffer(bytes.data(), bytes.data(), bytes.size());
+  return Base64Encode(bytes);
+}
+
+std::string TCipher::DecryptString(std::string_view base64) {
+  std::optional<std::string> bytes = Base64Decode(base64);
+  if (!bytes) throw ECipher("Invalid Base64 text");
+  DecryptBuffer(bytes->data(), bytes->data(), bytes->size());
+  return std::move(*bytes);
 }
 
 void TCipher::KeyFromText(std::string_view keyText, THashClass hashClass) {

@@ -80,6 +80,11 @@ class TCipher {
   virtual void EncryptBuffer(const void* in, void* out, std::size_t count) = 0;
   virtual void DecryptBuffer(const void* in, void* out, std::size_t count) = 0;
 
+  // Text forms: the text's bytes encrypted and written as Base64, and back. Decrypting text that is not
+  // Base64 raises ECipher "Invalid Base64 text". Block ciphers start each text at the IV.
+  virtual std::string EncryptString(std::string_view text);
+  virtual std::string DecryptString(std::string_view base64);
+
   // Hashes the key text with `hashClass` and loads the digest (truncated to MaxKeySize) as the key
   // without an IV. Any failure becomes ECipher "Unable to allocate sufficient memory for hash digest".
   void KeyFromText(std::string_view keyText, THashClass hashClass);

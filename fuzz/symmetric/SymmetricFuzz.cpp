@@ -6,6 +6,7 @@
 #include <cstring>
 #include <string>
 
+#include "symmetric/Base64.h"
 #include "symmetric/CryptoPath.h"
 #include "symmetric/Rijndael.h"
 #include "symmetric/RijndaelCipher.h"
@@ -74,6 +75,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* input, size_t size) {
   const std::string digest = Sha1(true, data, data.size() + 1);
   Check(Sha1(true, data, header[2] % 70 + 1) == digest);
   if (CpuHasShaNi()) Check(Sha1(false, data, header[2] % 70 + 1) == digest);
+
+  // Any text either decodes to bytes that encode back to it, or is refused.
+  if (const auto bytes = Base64Decode(data)) Check(Base64Encode(*bytes) == data);
+  Check(Base64Decode(Base64Encode(data)) == data);
 
   // The stream form over the key text made of the key bytes equals one CBC buffer call.
   const std::string keyText(reinterpret_cast<const char*>(key), header[1] % 33);
