@@ -1,7 +1,5 @@
 #include "symmetric/Rijndael.h"
 
-#include <unistd.h>
-
 #include <string>
 
 #include "common/SystemRandom.h"
@@ -27,23 +25,21 @@ void TransformFileStream(TStream& source, TStream& destination, std::string_view
   if (done != count) throw EFileError("The file ended before all of its bytes could be read");
 }
 
+// A hidden name in the destination's folder, short enough whatever the destination's name is.
 std::filesystem::path TemporaryBeside(const std::filesystem::path& destination) {
-  char suffix[17];
   uint64_t random;
   SystemRandomBytes(&random, sizeof random);
-  for (int i = 0; i < 16; ++i) suffix[i] = "0123456789abcdef"[(random >> (4 * i)) & 15];
-  suffix[16] = '\0';
-  std::filesystem::path temporary = destination;
-  temporary += std::string(".") + suffix + ".tmp";
-  return temporary;
+  std::string name = ".corvane-";
+  for (int i = 0; i < 16; ++i) name += "0123456789abcdef"[(random >> (4 * i)) & 15];
+  return destination.parent_path() / (name + ".tmp");
 }
 
 void TransformFile(const std::filesystem::path& sourcePath, const std::filesystem::path& destinationPath,
                    std::string_view keyText, const TStreamProgress& progress, bool encrypt) {
   TFileStream source(sourcePath, TFileMode::fmOpenRead);
   // A device or pipe reports no size and would silently give an empty result.
-  std::error_code ignored;
-  if (!std::filesystem::is_regular_file(sourcePath, ignored))
+  std::error_code unknown;
+  if (!std::filesystem::is_regular_file(sourcePath, unknown))
     throw EFileError("Cannot open file \"" + sourcePath.string() + "\": not a regular file");
   const std::filesystem::path temporary = TemporaryBeside(destinationPath);
   try {

@@ -153,6 +153,12 @@ TEST(FileStream, FilesByPathRoundTripWithProgress) {
   EXPECT_TRUE(ReadFile(dir / "letter.out") == plain);
   EXPECT_EQ(dir.Count(), 3u);  // no temporary left
 
+  // The temporary name does not grow with the destination's: a name at the system's limit works.
+  const std::string longName(255, 'n');
+  EncryptFileStream(dir / "letter.txt", dir / longName, "<<<<");
+  EXPECT_EQ(ReadFile(dir / longName), ReferencePayload("<<<<", plain));
+  fs::remove(dir / longName);
+
   // One file as both source and destination is transformed whole, not read while being overwritten.
   DecryptFileStream(dir / "letter.txt.Enc", dir / "letter.txt.Enc", "<<<<");
   EXPECT_TRUE(ReadFile(dir / "letter.txt.Enc") == plain);
