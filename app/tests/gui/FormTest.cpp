@@ -2,6 +2,7 @@
 // argument, and the two settings kept across runs.
 
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -36,6 +37,7 @@ class FormTest : public QObject {
   void settingsRead();
   void damagedSettingStillOpens();
   void endPages();
+  void applyFileTypes();
 };
 
 void FormTest::windowAndPages() {
@@ -395,6 +397,47 @@ void FormTest::endPages() {
   form.Pages->setCurrentWidget(form.TabSheet7);
   w.Click("Button16");
   QCOMPARE(w.Terminated, 2);
+}
+
+void FormTest::applyFileTypes() {
+  TSandbox sandbox;
+  TWizard w;
+  TForm1& form = w.Start();
+  w.Choose("RadioGroup1", 3);
+  w.Click("Button2");
+  const fs::path kvkEntry = sandbox.DataHome() / "applications" / "corvane-kvk.desktop";
+  const fs::path kvxEntry = sandbox.DataHome() / "applications" / "corvane-kvx.desktop";
+  const fs::path kvxIcon =
+      sandbox.DataHome() / "icons/hicolor/scalable/mimetypes/application-x-corvane-kvx.svg";
+  QTest::mouseClick(form.CheckBox1, Qt::LeftButton);
+  QTest::mouseClick(form.CheckBox2, Qt::LeftButton);
+  w.Click("Button20");
+  QVERIFY(w.Dialogs.Errors.empty());
+  QVERIFY(w.Dialogs.Messages.empty());
+  QCOMPARE(w.Page(), QStringLiteral("TabSheet9"));
+  QVERIFY(fs::exists(kvkEntry));
+  QVERIFY(fs::exists(kvxEntry));
+  // The container icon is the program's own, from its resources.
+  QVERIFY(ReadAll(kvxIcon).find("<svg") != std::string::npos);
+  const std::string exec = "Exec=\"" + QCoreApplication::applicationFilePath().toStdString() + "\" %f";
+  QVERIFY(ReadAll(kvxEntry).find(exec) != std::string::npos);
+  QVERIFY(ReadAll(sandbox.ConfigHome() / "mimeapps.list")
+              .find("application/x-corvane-kvx=corvane-kvx.desktop;") != std::string::npos);
+
+  // Unchecking one and pressing Enter (the page's default button) removes just that one.
+  QTest::mouseClick(form.CheckBox1, Qt::LeftButton);
+  QTest::keyClick(&form, Qt::Key_Return);
+  QVERIFY(!fs::exists(kvkEntry));
+  QVERIFY(fs::exists(kvxEntry));
+  QCOMPARE(w.Page(), QStringLiteral("TabSheet9"));
+
+  // A piece that cannot be written is reported in the error box.
+  QTest::mouseClick(form.CheckBox1, Qt::LeftButton);
+  fs::remove_all(sandbox.DataHome() / "mime");
+  WriteAll(sandbox.DataHome() / "mime", "a file where a folder belongs");
+  w.Click("Button20");
+  QCOMPARE(w.Dialogs.Errors.size(), 1u);
+  QCOMPARE(w.Page(), QStringLiteral("TabSheet9"));
 }
 
 QTEST_MAIN(FormTest)
