@@ -41,8 +41,8 @@ std::string ProgramPath() {
   return error ? std::string() : exe.string();
 }
 
-std::map<std::string, std::unique_ptr<TArchiverDll>>& Slots() {
-  static std::map<std::string, std::unique_ptr<TArchiverDll>> slots;
+std::map<std::string, std::shared_ptr<TArchiverDll>>& Slots() {
+  static std::map<std::string, std::shared_ptr<TArchiverDll>> slots;
   return slots;
 }
 
@@ -252,17 +252,18 @@ int TYZ1Dll::PasswordDialog(void* owner, char* buffer, std::uint32_t length) {
 
 // ---- program-wide bindings ----
 
-std::unique_ptr<TArchiverDll>& ArchiverDllSlot(const std::string& libraryName) {
+std::shared_ptr<TArchiverDll>& ArchiverDllSlot(const std::string& libraryName) {
   return Slots()[libraryName];
 }
 
-TArchiverDll& LoadSharedArchiverDll(const std::string& description, const std::string& libraryName,
-                                    const std::string& exportPrefix) {
+std::shared_ptr<TArchiverDll> LoadSharedArchiverDll(const std::string& description,
+                                                    const std::string& libraryName,
+                                                    const std::string& exportPrefix) {
   auto& slot = ArchiverDllSlot(libraryName);
-  if (slot) return *slot;
-  slot = std::make_unique<TArchiverDll>(description, libraryName, exportPrefix);
+  if (slot) return slot;
+  slot = std::make_shared<TArchiverDll>(description, libraryName, exportPrefix);
   slot->Load();
-  return *slot;
+  return slot;
 }
 
 void ReleaseArchiverDlls() {

@@ -161,10 +161,12 @@ std::uint64_t DosDateTimeToFileTime(std::uint16_t dosDate, std::uint16_t dosTime
 // and loads it (ENoArchiverDLL passes on, the binding stays in its slot); when the slot is filled, nothing
 // more. So the first archiver of a kind whose library is missing fails at creation, later ones are created
 // and fail at their first call that loads.
-TArchiverDll& LoadSharedArchiverDll(const std::string& description, const std::string& libraryName,
-                                    const std::string& exportPrefix);
-// The program-wide slot of a library file, empty when none was made.
-std::unique_ptr<TArchiverDll>& ArchiverDllSlot(const std::string& libraryName);
+std::shared_ptr<TArchiverDll> LoadSharedArchiverDll(const std::string& description,
+                                                    const std::string& libraryName,
+                                                    const std::string& exportPrefix);
+// The program-wide slot of a library file, empty when none was made. Archivers share the binding with the
+// slot, so emptying a slot never leaves an archiver with a dangling binding.
+std::shared_ptr<TArchiverDll>& ArchiverDllSlot(const std::string& libraryName);
 // Destroys every program-wide binding (for tests that change the library search folder).
 void ReleaseArchiverDlls();
 

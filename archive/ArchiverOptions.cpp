@@ -1,6 +1,7 @@
 #include "archive/ArchiverOptions.h"
 
 #include <fstream>
+#include <string_view>
 
 namespace corvane {
 
@@ -30,6 +31,8 @@ std::vector<std::string> FlattenFileList(const TFileItems& items) {
 }
 
 void TCmdOpt::Append(const std::string& item) {
+  if (item.find('\0') != std::string::npos)
+    throw EArchiver("コマンドに code 0 の文字を含めることはできません。");
   Text += ' ';
   Text += item;
 }
@@ -44,6 +47,8 @@ void TCmdOpt::AppendFlag(const std::string& name, bool value) {
 
 void TCmdOpt::AppendQuoted(const std::string& name, const std::string& value) {
   if (value == kUnsetText) return;
+  if (value.find('"') != std::string::npos)
+    throw EArchiver("引用符 (\") を含む名前はコマンドに渡せません: " + value);
   if (name.empty()) {
     Append('"' + value + '"');
     return;
@@ -82,7 +87,13 @@ int TCmdOpt::AppendFileList(const std::string& name, const TFileItems& items) {
 int TCmdOpt::AppendResponseFile(const TFileItems& items, const std::string& responseFileName) {
   const auto names = FlattenFileList(items);
   std::string content;
-  for (const auto& name : names) content += '"' + MapFileName(name) + "\"\r\n";
+  for (const auto& name : names) {
+    const std::string mapped = MapFileName(name);
+    // The library reads one name per line, so a quote inside a name is kept but a line break is not.
+    if (mapped.find_first_of(std::string_view("\r\n\0", 3)) != std::string::npos)
+      throw EArchiver("改行を含む名前はレスポンスファイルに書けません: " + mapped);
+    content += '"' + mapped + "\"\r\n";
+  }
 
   std::ofstream file(responseFileName, std::ios::binary | std::ios::trunc);
   if (file) file.write(content.data(), static_cast<std::streamsize>(content.size()));

@@ -9,6 +9,7 @@
 #include <variant>
 #include <vector>
 
+#include "archive/ArchiverErrors.h"
 #include "common/Exception.h"
 
 namespace corvane {
@@ -91,7 +92,9 @@ class TArchiverOptions {
   void Assign(const TArchiverOptions& source) { *this = source; }
 };
 
-// Builds a command text item by item; every item is preceded by one blank.
+// Builds a command text item by item; every item is preceded by one blank. A command text has no way to
+// escape a quote inside a quoted value, and a code 0 would end the text early: values holding either raise
+// EArchiver instead of reaching the library as a different command.
 class TCmdOpt {
  public:
   // When true a quoted switch is written as: switch, blank, quoted value; else as one quoted whole.
@@ -110,7 +113,8 @@ class TCmdOpt {
   int AppendFileList(const std::string& name, const TFileItems& items);
   int AppendFileList(const std::string& name, const std::vector<std::string>& names);
   // Writes the names, one quoted name per CR LF line, into the response file (replacing it) and appends
-  // the quoted "@file" item. Raises EFileError when the file cannot be written.
+  // the quoted "@file" item. Raises EFileError when the file cannot be written, EArchiver for a name that
+  // holds a line break or a code 0.
   int AppendResponseFile(const TFileItems& items, const std::string& responseFileName);
 };
 

@@ -108,8 +108,14 @@ void TArchiver::EnsureLoaded() {
 
 void TDllArchiver::FreeDLL() {
   if (!binding_) return;
-  ArchiverDllSlot(binding_->LibraryName()).reset();
-  binding_ = nullptr;
+  auto& slot = ArchiverDllSlot(binding_->LibraryName());
+  if (slot == binding_) slot.reset();
+  binding_.reset();
+}
+
+TArchiverDll& TDllArchiver::Binding() const {
+  if (!binding_) throw EArchiver("書庫操作 DLL が解放されています。");
+  return *binding_;
 }
 
 TArchiveHandle TDllArchiver::OpenListing(TWindowHandle owner, const std::string& archiveName,
@@ -202,7 +208,13 @@ void TDllArchiver::RequireSfxStub(const std::string& kindWord, const std::string
 
 TArchiveFile::TArchiveFile() : fileName_(kUnsetText), options_(std::make_unique<TArchiverOptions>()) {}
 
-TArchiveFile::~TArchiveFile() = default;
+TArchiveFile::~TArchiveFile() {
+  // A listing left open would keep the library's handle (and the archive file) open for the whole run.
+  try {
+    CloseListing();
+  } catch (const Exception&) {
+  }
+}
 
 void TArchiveFile::SetFileName(const std::string& name) {
   SetArchiverType(DetectKind(name, true));
@@ -229,6 +241,8 @@ void TArchiveFile::SetArchiverType(TArchiverType type) {
   }
   auto fresh = CreateArchiver(type);
   if (!fresh) throw EArchiver("書庫の形式を特定できませんでした。");
+  // An open listing's handle belongs to the archiver that opened it.
+  CloseListing();
   archiver_ = std::move(fresh);
   archiverType_ = type;
 }
@@ -308,6 +322,7 @@ std::int32_t TArchiveFile::RunCommand(const std::function<std::int32_t()>& comma
 int TArchiveFile::OpenListing(TWindowHandle owner, std::uint32_t mode) {
   AutoDetect();
   RequireArchiver();
+  CloseListing();  // a listing opened before is not left behind
   listHandle_ = archiver_->OpenListing(owner, fileName_, mode);
   return listHandle_ ? 0 : 1;
 }
@@ -323,8 +338,8 @@ int TArchiveFile::NextEntry(TArchiveEntry& entry) {
 }
 
 void TArchiveFile::CloseListing() {
-  if (archiver_) archiver_->CloseListing(listHandle_);
-  listHandle_ = nullptr;
+  TArchiveHandle handle = std::exchange(listHandle_, nullptr);
+  if (archiver_ && handle) archiver_->CloseListing(handle);
 }
 
 void TArchiveFile::NotifyProgress(std::int32_t State, TUnlhaProgress* lpEis, bool& Abort) {

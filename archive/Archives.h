@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "archive/ArchiverErrors.h"
 #include "archive/ArchiverOptions.h"
 #include "common/Exception.h"
 #include "platform/unlha32/unlha32.h"
@@ -40,24 +41,6 @@ using TArchiveHandle = void*;
 
 // Status of a pack whose file selection was cancelled through OnProgress.
 constexpr std::int32_t kStatusCancelled = 0x8020;
-
-class EArchiver : public Exception {
-  using Exception::Exception;
-};
-// An archiver library file could not be loaded.
-class ENoArchiverDLL : public EArchiver {
-  using EArchiver::EArchiver;
-};
-// A required export is missing from a loaded library.
-class EEntryNotFound : public EArchiver {
-  using EArchiver::EArchiver;
-};
-// A self-extractor stub file is missing.
-class ESfxNoRequiredFile : public EArchiver {
- public:
-  ESfxNoRequiredFile(const std::string& kindWord, const std::string& target, const std::string& stubFile);
-  std::string KindWord, Target, StubFile;
-};
 
 // The name of a listing entry: the bytes of its name field up to the first code 0 (at most 513 bytes, so a
 // field without terminator is still read safely).
@@ -214,7 +197,8 @@ class TDllArchiver : public TArchiver {
   bool AttachOwnerWindow(TWindowHandle window, void* callback) override;
   bool DetachOwnerWindow(TWindowHandle window) override;
 
-  TArchiverDll& Binding() const { return *binding_; }
+  // The binding; raises EArchiver after FreeDLL.
+  TArchiverDll& Binding() const;
 
  protected:
   TDllArchiver() = default;
@@ -240,7 +224,7 @@ class TDllArchiver : public TArchiver {
   static void RequireSfxStub(const std::string& kindWord, const std::string& target,
                              const std::string& stubFile);
 
-  TArchiverDll* binding_ = nullptr;
+  std::shared_ptr<TArchiverDll> binding_;
 };
 
 // A new archiver object of the kind (its library loaded); null for kinds without an archiver.

@@ -9,7 +9,7 @@ TArj32::TArj32() {
 }
 
 void TArj32::LoadDLL() {
-  binding_ = &LoadSharedArchiverDll("ARJ 形式書庫", "UNARJ32J.DLL", "Unarj");
+  binding_ = LoadSharedArchiverDll("ARJ 形式書庫", "UNARJ32J.DLL", "Unarj");
 }
 
 }  // namespace corvane

@@ -9,7 +9,7 @@ TBGA32::TBGA32() {
 }
 
 void TBGA32::LoadDLL() {
-  binding_ = &LoadSharedArchiverDll("BGA 形式書庫", "BGA32.DLL", "Bga");
+  binding_ = LoadSharedArchiverDll("BGA 形式書庫", "BGA32.DLL", "Bga");
 }
 
 int TBGA32::Compress(TWindowHandle owner, const std::string& archiveName, std::string& outputBuffer,

@@ -9,7 +9,7 @@ TCab32::TCab32() {
 }
 
 void TCab32::LoadDLL() {
-  binding_ = &LoadSharedArchiverDll("CAB 形式書庫", "CAB32.DLL", "Cab");
+  binding_ = LoadSharedArchiverDll("CAB 形式書庫", "CAB32.DLL", "Cab");
 }
 
 int TCab32::Compress(TWindowHandle owner, const std::string& archiveName, std::string& outputBuffer,

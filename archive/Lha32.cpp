@@ -90,7 +90,7 @@ TLha32::TLha32() {
 }
 
 void TLha32::LoadDLL() {
-  binding_ = &LoadSharedArchiverDll("LHA 形式書庫", "UNLHA32.DLL", "Unlha");
+  binding_ = LoadSharedArchiverDll("LHA 形式書庫", "UNLHA32.DLL", "Unlha");
 }
 
 TArchiveHandle TLha32::OpenListing(TWindowHandle owner, const std::string& archiveName, std::uint32_t mode) {

@@ -9,7 +9,7 @@ TRar32::TRar32() {
 }
 
 void TRar32::LoadDLL() {
-  binding_ = &LoadSharedArchiverDll("RAR 形式書庫", "UNRAR32.DLL", "Unrar");
+  binding_ = LoadSharedArchiverDll("RAR 形式書庫", "UNRAR32.DLL", "Unrar");
 }
 
 int TRar32::ExpandToMemory(TWindowHandle owner, const std::string& archiveName,

@@ -9,7 +9,7 @@ TSevenZip32::TSevenZip32() {
 }
 
 void TSevenZip32::LoadDLL() {
-  binding_ = &LoadSharedArchiverDll("7z 形式書庫", "7-zip32.dll", "SevenZip");
+  binding_ = LoadSharedArchiverDll("7z 形式書庫", "7-zip32.dll", "SevenZip");
 }
 
 int TSevenZip32::Compress(TWindowHandle owner, const std::string& archiveName, std::string& outputBuffer,

@@ -9,7 +9,7 @@ TTar32::TTar32() {
 }
 
 void TTar32::LoadDLL() {
-  binding_ = &LoadSharedArchiverDll("tar/tgz/taz/bz2 形式書庫", "TAR32.DLL", "Tar");
+  binding_ = LoadSharedArchiverDll("tar/tgz/taz/bz2 形式書庫", "TAR32.DLL", "Tar");
 }
 
 int TTar32::Compress(TWindowHandle owner, const std::string& archiveName, std::string& outputBuffer,

@@ -16,13 +16,13 @@ void TYZ1::LoadDLL() {
   for (const char* library : kLibraries) {
     auto& slot = ArchiverDllSlot(library);
     if (slot) {
-      binding_ = slot.get();
+      binding_ = slot;
       return;
     }
-    slot = std::make_unique<TYZ1Dll>(library);
+    slot = std::make_shared<TYZ1Dll>(library);
     try {
       slot->Load();
-      binding_ = slot.get();
+      binding_ = slot;
       return;
     } catch (const ENoArchiverDLL&) {
       slot.reset();

@@ -16,10 +16,10 @@ TZip32::TZip32() {
 void TZip32::LoadDLL() {
   auto& slot = ArchiverDllSlot(kZipSlot);
   if (!slot) {
-    slot = std::make_unique<TZipDll>();
+    slot = std::make_shared<TZipDll>();
     slot->Load();
   }
-  binding_ = slot.get();
+  binding_ = slot;
 }
 
 TZipDll& TZip32::Zip() const {

@@ -118,6 +118,9 @@ std::string FakeLibrary::OpenedPath() const {
 void* FakeLibrary::RegisteredOwner() const {
   return Get<void* (*)()>("FakeRegisteredOwner")();
 }
+int FakeLibrary::OpenListings() const {
+  return Get<int (*)()>("FakeOpenListings")();
+}
 void FakeLibrary::SetStatus(int status) const {
   Get<void (*)(int)>("FakeSetStatus")(status);
 }

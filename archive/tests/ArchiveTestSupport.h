@@ -71,6 +71,7 @@ class FakeLibrary {
   int CommandCalls() const;
   std::string OpenedPath() const;
   void* RegisteredOwner() const;
+  int OpenListings() const;
   void SetStatus(int status) const;
 
  private:

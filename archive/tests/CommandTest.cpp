@@ -84,7 +84,6 @@ TEST(TCmdOpt, ItemsAndSwitches) {
       {"directory keeps its slash", [](TCmdOpt& c) { c.AppendDirectory("", "/tmp/"); }, " \"/tmp/\""},
       {"empty or unset directory",
        [](TCmdOpt& c) { c.AppendDirectory("w", ""), c.AppendDirectory("w", kUnsetText); }, ""},
-      {"quote inside a value is not escaped", [](TCmdOpt& c) { c.AppendQuoted("", "a\"b"); }, " \"a\"b\""},
       {"name mapper",
        [](TCmdOpt& c) {
          c.NameMapper = [](const std::string& n) { return "m/" + n; };
@@ -97,6 +96,31 @@ TEST(TCmdOpt, ItemsAndSwitches) {
     c.build(cmd);
     EXPECT_EQ(cmd.Text, c.text) << c.what;
   }
+}
+
+TEST(TCmdOpt, ValuesTheCommandCannotCarryAreRefused) {
+  // A quote would end the quoted value early and turn the rest into other names or switches; a code 0 would
+  // cut the command there, silently dropping everything after it.
+  TCmdOpt cmd;
+  EXPECT_THROW(cmd.AppendQuoted("", "a\" \"/etc/passwd"), EArchiver);
+  EXPECT_THROW(cmd.AppendQuoted("jx", "x\""), EArchiver);
+  EXPECT_THROW(cmd.Append(std::string("-a1\0-x", 7)), EArchiver);
+  EXPECT_THROW(cmd.AppendFileName("", std::string("a\0b", 3)), EArchiver);
+  EXPECT_EQ(cmd.Text, "");
+
+  TArchiverOptions set;
+  set.jso = 1;
+  EXPECT_THROW(
+      BuildLhaCommand("u", "a.lzh", false, {std::string("ok"), std::string("my\"file")}, "", set, false),
+      EArchiver);
+  EXPECT_THROW(BuildLhaCommand("u", "a\".lzh", false, {}, "", set, false), EArchiver);
+
+  // A response file takes a quote inside a name (one name per line) but not a line break.
+  test::TempDir dir;
+  const auto file = (dir / "names.rsp").string();
+  EXPECT_EQ(cmd.AppendResponseFile({std::string("my\"file")}, file), 1);
+  EXPECT_EQ(test::ReadFile(file), "\"my\"file\"\r\n");
+  EXPECT_THROW(cmd.AppendResponseFile({std::string("two\nlines")}, file), EArchiver);
 }
 
 TEST(TCmdOpt, ResponseFileHoldsOneQuotedNamePerLine) {

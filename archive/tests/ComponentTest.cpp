@@ -139,6 +139,21 @@ TEST_F(ComponentTest, ListingAnArchive) {
   EXPECT_EQ(file.ListHandle(), nullptr);
 }
 
+TEST_F(ComponentTest, NoListingIsLeftOpen) {
+  test::WriteFile(dir_ / "c.lzh", "x");
+  {
+    TArchiveFile file;
+    file.SetFileName("c.lzh");
+    ASSERT_EQ(file.OpenListing(nullptr, 0), 0);
+    ASSERT_EQ(file.OpenListing(nullptr, 0), 0);
+    EXPECT_EQ(fake_.OpenListings(), 1) << "opening again closes the first handle";
+    file.SetArchiverType(TArchiverType::atLha);
+    EXPECT_EQ(fake_.OpenListings(), 0) << "a new archiver does not inherit the old one's handle";
+    ASSERT_EQ(file.OpenListing(nullptr, 0), 0);
+  }
+  EXPECT_EQ(fake_.OpenListings(), 0) << "destroying the component closes its listing";
+}
+
 TEST_F(ComponentTest, ListingAFileTheLibraryCannotOpen) {
   TArchiveFile file;
   file.SetArchiverType(TArchiverType::atLha);

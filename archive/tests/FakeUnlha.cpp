@@ -20,7 +20,7 @@ struct Record {
   std::string openedPath;
   int commandCalls = 0;
   int status = 0;
-  int progressAnswer = 0;
+  int openListings = 0;
 };
 Record record;
 
@@ -77,6 +77,9 @@ __attribute__((visibility("default"))) const char* FakeOpenedPath() {
 __attribute__((visibility("default"))) void* FakeRegisteredOwner() {
   return record.registeredOwner;
 }
+__attribute__((visibility("default"))) int FakeOpenListings() {
+  return record.openListings;
+}
 __attribute__((visibility("default"))) void FakeSetStatus(int status) {
   record.status = status;
 }
@@ -95,10 +98,14 @@ __attribute__((visibility("default"))) int Unlha(void* owner, const char* comman
 
 __attribute__((visibility("default"))) void* UnlhaOpenArchive(void*, const char* archivePath, uint32_t) {
   record.openedPath = archivePath ? archivePath : "";
-  return Exists(archivePath) ? new Listing : nullptr;
+  if (!Exists(archivePath)) return nullptr;
+  ++record.openListings;
+  return new Listing;
 }
 
 __attribute__((visibility("default"))) int UnlhaCloseArchive(void* archive) {
+  if (!archive) return UNLHA_ERROR_HANDLE;
+  --record.openListings;
   delete static_cast<Listing*>(archive);
   return 0;
 }
