@@ -54,6 +54,8 @@ void LoadPrivateKey(TKOVA& kova, SettingsStore& settings) {
   key.G = settings.ReadString("KOVA", "G", "65537");
   key.KeyStrength = settings.ReadString("KOVA", "KeyStrength", "0");
   settings.CloseKey();
+  // Empty texts would keep whatever key the object held before; only the stored key counts.
+  if (key.P.empty() || key.Q.empty()) throw ENotForYourKey();
   if (kova.SetPrivateKey(key.P, key.Q, key.G) != TKOVA::kOk) throw ENotForYourKey();
   kova.SetKeyStrength(KeyStrengthFromText(key.KeyStrength));
 }

@@ -1,0 +1,460 @@
+// The three flows end to end: real keys, the real LHA library, files in temporary folders.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+
+#include "app/flows/ContainerArchive.h"
+#include "app/flows/DecryptionFlow.h"
+#include "app/flows/EncryptionFlow.h"
+#include "app/flows/KeyPairFlow.h"
+#include "app/flows/PublicKeyFile.h"
+#include "app/tests/LhaFixture.h"
+#include "archive/Archives.h"
+#include "platform/tests/TempFolder.h"
+#include "symmetric/Rijndael.h"
+
+namespace corvane {
+namespace {
+namespace fs = std::filesystem;
+using testing::ReadFile;
+using testing::TempFolder;
+using testing::WriteFile;
+using Names = std::vector<std::string>;
+
+std::string RandomBytes(std::size_t size, unsigned seed) {
+  std::mt19937 engine(seed);
+  std::string data(size, '\0');
+  for (char& c : data) c = static_cast<char>(engine() & 0xFF);
+  return data;
+}
+
+// Every entry of a folder, hidden ones included, sorted.
+Names Entries(const fs::path& folder) {
+  Names names;
+  for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+Names Sorted(Names names) {
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+class FlowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    fs::create_directories(src);
+    fs::create_directories(dst);
+  }
+
+  // The user's key pair, stored in the settings; its public half is also the recipient key.
+  void MakeKeyPair(int32_t strength = 256) {
+    keyFile = CreateKeyPair({strength, "alice@example.com", true}, kova, settings, home).PublicKeyFile;
+  }
+
+  fs::path Encrypt(const std::string& name, const std::string& content) {
+    WriteFile(src / name, content);
+    return EncryptFileForRecipient({keyFile, src / name}, kova).Container;
+  }
+
+  // A copy of the container in the decryption folder, under the given name.
+  fs::path Received(const fs::path& container, const std::string& name = "") {
+    const fs::path copy = dst / (name.empty() ? container.filename().string() : name);
+    fs::copy_file(container, copy, fs::copy_options::overwrite_existing);
+    return copy;
+  }
+
+  TDecryptResult Decrypt(const fs::path& container, bool replace = false) {
+    return DecryptContainer({container, replace}, kova, settings);
+  }
+
+  // The members of a real container, extracted.
+  std::pair<std::string, std::string> MembersOf(const fs::path& container, const Names& names) {
+    TempFolder out;
+    ExtractContainer(container, out.path(), {});
+    return {ReadFile(out / names[0]), ReadFile(out / names[1])};
+  }
+
+  TempFolder root;
+  fs::path home = root / "home";
+  fs::path src = root / "src";
+  fs::path dst = root / "dst";
+  IniSettingsStore settings{root / "config"};
+  TKOVA kova;
+  fs::path keyFile;
+};
+
+// --- key pairs
+
+class KeyPairTest : public FlowTest, public ::testing::WithParamInterface<int32_t> {};
+
+TEST_P(KeyPairTest, WritesThreeCrLfLinesAndTheFourPrivateValues) {
+  const int32_t strength = GetParam();
+  const TKeyPairResult result = CreateKeyPair({strength, "alice@example.com", false}, kova, settings, home);
+  EXPECT_EQ(result.PublicKeyFile, home / "alice@example.com.KVK");
+  EXPECT_EQ(Entries(home), Names{"alice@example.com.KVK"});
+
+  const std::string text = ReadFile(result.PublicKeyFile);
+  const Names lines = SplitLines(text);
+  ASSERT_EQ(lines.size(), 3u);
+  EXPECT_EQ(text, lines[0] + "\r\n" + lines[1] + "\r\n" + lines[2] + "\r\n");
+  EXPECT_EQ(lines[1], "65537");
+  EXPECT_EQ(lines[2], std::to_string(strength));
+
+  settings.OpenKey(kCorvaneKeyPath);
+  const std::string p = settings.ReadString("KOVA", "P", ""), q = settings.ReadString("KOVA", "Q", "");
+  EXPECT_EQ(settings.ReadString("KOVA", "G", ""), "65537");
+  EXPECT_EQ(settings.ReadString("KOVA", "KeyStrength", ""), std::to_string(strength));
+  // The stored primes are the public modulus's: n = p^2 q.
+  TKOVA fresh;
+  ASSERT_EQ(fresh.SetPrivateKey(p, q, "65537"), 0);
+  std::string n, g;
+  fresh.GetPublicKey(n, g);
+  EXPECT_EQ(n, lines[0]);
+}
+
+INSTANTIATE_TEST_SUITE_P(Strengths, KeyPairTest, ::testing::Values(256, 1024));
+
+TEST_F(FlowTest, KeyPairStoresThePrivateValuesInOrderInOneWrite) {
+  MemorySettingsStore memory;
+  CreateKeyPair({256, "bob", false}, kova, memory, home);
+  ASSERT_EQ(memory.writes.size(), 4u);
+  Names order;
+  for (const auto& write : memory.writes) {
+    EXPECT_EQ(write.keyPath, kCorvaneKeyPath);
+    EXPECT_EQ(write.subKey, "KOVA");
+    order.push_back(write.name);
+  }
+  EXPECT_EQ(order, (Names{"P", "Q", "G", "KeyStrength"}));
+}
+
+TEST_F(FlowTest, ReplacingAStoredKeyNeedsConsent) {
+  MakeKeyPair();
+  const std::string oldFile = ReadFile(keyFile);
+  settings.OpenKey(kCorvaneKeyPath);
+  const std::string oldP = settings.ReadString("KOVA", "P", "");
+
+  EXPECT_TRUE(PrivateKeyExists(settings));
+  EXPECT_THROW(CreateKeyPair({256, "alice@example.com", false}, kova, settings, home), EKeyExists);
+  settings.OpenKey(kCorvaneKeyPath);
+  EXPECT_EQ(settings.ReadString("KOVA", "P", ""), oldP);
+  EXPECT_EQ(ReadFile(keyFile), oldFile);
+
+  CreateKeyPair({256, "alice@example.com", true}, kova, settings, home);
+  settings.OpenKey(kCorvaneKeyPath);
+  EXPECT_NE(settings.ReadString("KOVA", "P", ""), oldP);
+  EXPECT_NE(ReadFile(keyFile), oldFile);
+  EXPECT_EQ(Entries(home), Names{"alice@example.com.KVK"});
+}
+
+TEST_F(FlowTest, KeyPairRefusalsWriteNothing) {
+  EXPECT_FALSE(PrivateKeyExists(settings));
+  for (int32_t strength : {47, 16385, -1}) {
+    EXPECT_THROW(CreateKeyPair({strength, "a", false}, kova, settings, home), EKeyStrength);
+  }
+  for (const char* name : {"", "a/b", "..", "."}) {
+    EXPECT_THROW(CreateKeyPair({256, name, false}, kova, settings, home), EFileError) << name;
+  }
+  EXPECT_THROW(CreateKeyPair({256, "a", false}, kova, settings, home,
+                             [](TFlowStage, uint64_t, uint64_t) { return false; }),
+               ECancelled);
+  EXPECT_FALSE(PrivateKeyExists(settings));
+  EXPECT_TRUE(!fs::exists(home) || fs::is_empty(home));
+}
+
+TEST_F(FlowTest, AnUnwritableProgramFolderLeavesTheStoredKeyAlone) {
+  fs::create_directories(home);
+  testing::ReadOnlyFolder readOnly(home);
+  if (!readOnly.Ready()) GTEST_SKIP() << "cannot make a folder read-only here";
+  EXPECT_THROW(CreateKeyPair({256, "a", false}, kova, settings, home), EFileError);
+  EXPECT_FALSE(PrivateKeyExists(settings));
+}
+
+// --- encryption and decryption
+
+struct RoundTripCase {
+  const char* name;
+  std::size_t size;
+  const char* stem;
+};
+
+class RoundTripTest : public FlowTest, public ::testing::WithParamInterface<RoundTripCase> {};
+
+TEST_P(RoundTripTest, EncryptsBesideTheSourceAndDecryptsToTheSameBytes) {
+  const RoundTripCase& c = GetParam();
+  MakeKeyPair();
+  const std::string content = RandomBytes(c.size, static_cast<unsigned>(c.size));
+  const fs::path container = Encrypt(c.name, content);
+
+  const std::string stem = c.stem;
+  EXPECT_EQ(container, src / (stem + ".KVX"));
+  EXPECT_EQ(Entries(src), Sorted({c.name, stem + ".KVX"}));
+  EXPECT_EQ(Sorted(ListContainer(container)), Sorted({stem + ".RJN", std::string(c.name) + ".Enc"}));
+  EXPECT_EQ(ReadFile(src / c.name), content);
+
+  const TDecryptResult result = Decrypt(Received(container));
+  EXPECT_EQ(result.OutputFile, dst / c.name);
+  EXPECT_EQ(result.OutputFolder, dst);
+  EXPECT_EQ(ReadFile(dst / c.name), content);
+  EXPECT_EQ(Entries(dst), Sorted({c.name, stem + ".KVX"}));
+}
+
+INSTANTIATE_TEST_SUITE_P(SizesAndNames, RoundTripTest,
+                         ::testing::Values(RoundTripCase{"notes.txt", 0, "notes_alice@example.com"},
+                                           RoundTripCase{"notes.txt", 1, "notes_alice@example.com"},
+                                           RoundTripCase{"notes.txt", 5 << 20, "notes_alice@example.com"},
+                                           RoundTripCase{"README", 100, "RE_alice@example.com"},
+                                           RoundTripCase{"abc", 100, "_alice@example.com"},
+                                           RoundTripCase{"日本語の文書.txt", 100,
+                                                         "日本語の文書_alice@example.com"},
+                                           RoundTripCase{"my notes.txt", 100, "my notes_alice@example.com"}));
+
+TEST_F(FlowTest, TheSessionKeyMemberIsOneCrLfLineWrappingThirtyTwoCharacters) {
+  MakeKeyPair();
+  const fs::path container = Encrypt("notes.txt", "hello");
+  const auto [line, payload] = MembersOf(container, {"notes_alice@example.com.RJN", "notes.txt.Enc"});
+  ASSERT_GE(line.size(), 2u);
+  EXPECT_EQ(line.substr(line.size() - 2), "\r\n");
+  EXPECT_EQ(SplitLines(line).size(), 1u);
+  EXPECT_EQ(payload.size(), 5u);
+  std::string sessionKey;
+  ASSERT_EQ(kova.DecryptText(line.substr(0, line.size() - 2), sessionKey), 0);
+  ASSERT_EQ(sessionKey.size(), 32u);
+  for (char c : sessionKey) EXPECT_TRUE(c >= '<' && c <= 'O');
+  TMemoryStream in(payload), out;
+  DecryptFileStream(in, out, sessionKey);
+  EXPECT_EQ(out.Data(), "hello");
+}
+
+TEST_F(FlowTest, ARenamedContainerWithTheMembersReversedDecrypts) {
+  MakeKeyPair();
+  const fs::path container = Encrypt("notes.txt", "reversed");
+  const auto [line, payload] = MembersOf(container, {"notes_alice@example.com.RJN", "notes.txt.Enc"});
+  WriteFile(dst / "attachment (1).kvx",
+            testing::StoredLhaArchive({{"notes.txt.Enc", payload}, {"notes_alice@example.com.RJN", line}}));
+  EXPECT_EQ(Decrypt(dst / "attachment (1).kvx").OutputFile, dst / "notes.txt");
+  EXPECT_EQ(ReadFile(dst / "notes.txt"), "reversed");
+}
+
+TEST_F(FlowTest, AContainerWithAFourCharacterSessionKeyDecrypts) {
+  MakeKeyPair();
+  kova.SetKeyStrength(256);
+  std::string line;
+  ASSERT_EQ(kova.EncryptText("<AO=", line), 0);
+  TMemoryStream in("an older container"), payload;
+  EncryptFileStream(in, payload, "<AO=");
+  WriteFile(dst / "old_alice.KVX",
+            testing::StoredLhaArchive({{"old_alice.RJN", line + "\r\n"}, {"old.txt.Enc", payload.Data()}}));
+  Decrypt(dst / "old_alice.KVX");
+  EXPECT_EQ(ReadFile(dst / "old.txt"), "an older container");
+}
+
+TEST_F(FlowTest, TheKnownContainersDecryptWithTheirPrivateKey) {
+  const char* vectors = std::getenv("CORVANE_VECTORS");
+  if (vectors == nullptr || !fs::exists(fs::path(vectors) / "container")) GTEST_SKIP() << "no vectors";
+  const fs::path folder = fs::path(vectors) / "container";
+  fs::create_directories(root / "config" / "Tessaly");
+  fs::copy_file(folder / "private-key.ini", root / "config" / "Tessaly" / "Corvane.ini");
+  for (const fs::path& container : {folder / "letter_alice@example.com.KVX",
+                                    folder / "enc-first-level0" / "letter_alice@example.com.KVX"}) {
+    TempFolder out;
+    fs::copy_file(container, out / container.filename());
+    EXPECT_EQ(Decrypt(out / container.filename()).OutputFile, out / "letter.txt");
+    EXPECT_EQ(ReadFile(out / "letter.txt"), ReadFile(folder / "letter.txt")) << container;
+    EXPECT_EQ(Entries(out.path()), Sorted({"letter.txt", container.filename().string()}));
+  }
+}
+
+TEST_F(FlowTest, AContainerForAnotherKeyIsRefusedAndLeavesNothing) {
+  MakeKeyPair();
+  TKOVA other;
+  MemorySettingsStore otherSettings;
+  const fs::path otherKey =
+      CreateKeyPair({256, "bob", false}, other, otherSettings, root / "bob").PublicKeyFile;
+  WriteFile(src / "notes.txt", "for bob");
+  const fs::path container = Received(EncryptFileForRecipient({otherKey, src / "notes.txt"}, kova).Container);
+  try {
+    Decrypt(container);
+    ADD_FAILURE() << "decrypted";
+  } catch (const ENotForYourKey& error) {
+    EXPECT_STREQ(error.what(), "これは、今のあなたの鍵用に暗号化されたものではありません。");
+  }
+  EXPECT_EQ(Entries(dst), Names{"notes_bob.KVX"});
+}
+
+TEST_F(FlowTest, WithoutAStoredKeyNothingDecrypts) {
+  MakeKeyPair();
+  const fs::path container = Received(Encrypt("notes.txt", "x"));
+  IniSettingsStore empty(root / "other-config");
+  EXPECT_THROW(DecryptContainer({container, false}, kova, empty), ENotForYourKey);
+  EXPECT_EQ(Entries(dst), Names{"notes_alice@example.com.KVX"});
+}
+
+TEST_F(FlowTest, AFlippedByteIsRefusedAsDamagedWithNoOutput) {
+  MakeKeyPair();
+  const fs::path container = Received(Encrypt("notes.txt", RandomBytes(4000, 7)));
+  // Random data does not compress, so the payload is stored as it is: flip one of its bytes.
+  const std::string payload = MembersOf(container, {"notes.txt.Enc", "notes_alice@example.com.RJN"}).first;
+  std::string bytes = ReadFile(container);
+  const std::size_t at = bytes.find(payload);
+  ASSERT_NE(at, std::string::npos);
+  bytes[at + payload.size() / 2] ^= 0x01;
+  WriteFile(container, bytes);
+  try {
+    Decrypt(container);
+    ADD_FAILURE() << "decrypted";
+  } catch (const EContainerError& error) {
+    EXPECT_STREQ(error.what(), "暗号ファイルが壊れています。");
+  }
+  EXPECT_EQ(Entries(dst), Names{"notes_alice@example.com.KVX"});
+}
+
+TEST_F(FlowTest, ContainersOfTheWrongShapeAreRefusedBeforeExtraction) {
+  MakeKeyPair();
+  using Members = std::vector<std::pair<std::string, std::string>>;
+  const Members shapes[] = {
+      {{"../x.Enc", "p"}, {"a_b.RJN", "k"}},
+      {{"/tmp/corvane-abs.Enc", "p"}, {"a_b.RJN", "k"}},
+      {{"sub/x.Enc", "p"}, {"a_b.RJN", "k"}},
+      {{"sub\\x.Enc", "p"}, {"a_b.RJN", "k"}},
+      {{"C:x.Enc", "p"}, {"a_b.RJN", "k"}},
+      {{"..Enc", "p"}, {"a_b.RJN", "k"}},
+      {{"...Enc", "p"}, {"a_b.RJN", "k"}},
+      {{".Enc", "p"}, {"a_b.RJN", "k"}},
+      {{"x.Enc", "p"}},
+      {{"x.Enc", "p"}, {"a_b.RJN", "k"}, {"extra.txt", "e"}},
+      {{"x.Enc", "p"}, {"y.Enc", "k"}},
+      {{"x.Enc", "p"}, {"a_b.rjn", "k"}},
+      {},
+  };
+  for (const Members& members : shapes) {
+    WriteFile(dst / "c.KVX", testing::StoredLhaArchive(members));
+    EXPECT_THROW(Decrypt(dst / "c.KVX"), EContainerError) << (members.empty() ? "" : members[0].first);
+    EXPECT_EQ(Entries(dst), Names{"c.KVX"});
+  }
+  EXPECT_FALSE(fs::exists(root / "x"));
+  EXPECT_FALSE(fs::exists("/tmp/corvane-abs"));
+  for (const std::string& junk :
+       {std::string(), std::string("not an archive at all"), RandomBytes(3000, 3)}) {
+    WriteFile(dst / "c.KVX", junk);
+    EXPECT_THROW(Decrypt(dst / "c.KVX"), EContainerError);
+    EXPECT_EQ(Entries(dst), Names{"c.KVX"});
+  }
+  EXPECT_THROW(Decrypt(dst / "missing.KVX"), EFileError);
+}
+
+TEST_F(FlowTest, AnExistingOutputIsReplacedOnlyWithConsent) {
+  MakeKeyPair();
+  const fs::path container = Received(Encrypt("notes.txt", "new"));
+  WriteFile(dst / "notes.txt", "old");
+  EXPECT_EQ(InspectContainer(container).OutputFile, dst / "notes.txt");
+  try {
+    Decrypt(container);
+    ADD_FAILURE() << "replaced without consent";
+  } catch (const EOutputExists& error) {
+    EXPECT_EQ(error.Path(), dst / "notes.txt");
+  }
+  EXPECT_EQ(ReadFile(dst / "notes.txt"), "old");
+  EXPECT_EQ(Entries(dst), Sorted({"notes.txt", "notes_alice@example.com.KVX"}));
+  Decrypt(container, true);
+  EXPECT_EQ(ReadFile(dst / "notes.txt"), "new");
+}
+
+TEST_F(FlowTest, FilesNamedLikeIntermediatesAreNeverTouched) {
+  MakeKeyPair();
+  WriteFile(src / "notes.txt.Enc", "mine");
+  WriteFile(src / "notes_alice@example.com.RJN", "mine too");
+  WriteFile(src / "notes_alice@example.com.KVX", "an old container, replaced whole");
+  const fs::path container = Encrypt("notes.txt", "data");
+  EXPECT_EQ(ReadFile(src / "notes.txt.Enc"), "mine");
+  EXPECT_EQ(ReadFile(src / "notes_alice@example.com.RJN"), "mine too");
+  EXPECT_EQ(Sorted(ListContainer(container)), Sorted({"notes_alice@example.com.RJN", "notes.txt.Enc"}));
+
+  // Decrypting beside files of the members' names leaves them as they are too.
+  const fs::path received = Received(container);
+  WriteFile(dst / "notes.txt.Enc", "theirs");
+  WriteFile(dst / "notes_alice@example.com.RJN", "theirs too");
+  Decrypt(received);
+  EXPECT_EQ(ReadFile(dst / "notes.txt"), "data");
+  EXPECT_EQ(ReadFile(dst / "notes.txt.Enc"), "theirs");
+  EXPECT_EQ(ReadFile(dst / "notes_alice@example.com.RJN"), "theirs too");
+}
+
+TEST_F(FlowTest, BadRecipientKeyFilesAreRefusedBeforeAnythingIsWritten) {
+  MakeKeyPair();
+  const std::string n = ReadPublicKeyFile(keyFile).N;
+  WriteFile(src / "notes.txt", "x");
+  const TEncryptRequest request{root / "bad.KVK", src / "notes.txt"};
+  const auto refused = [&](const std::string& text) {
+    WriteFile(root / "bad.KVK", text);
+    EncryptFileForRecipient(request, kova);
+  };
+  EXPECT_THROW(refused(""), EListError);
+  EXPECT_THROW(refused("123\r\n65537\r\n"), EListError);
+  EXPECT_THROW(refused("x\r\n65537\r\n256\r\n"), EConvertError);
+  EXPECT_THROW(refused(n + "\r\n65537\r\nabc\r\n"), EConvertError);
+  EXPECT_THROW(refused(n + "\r\n65537\r\n40\r\n"), EKeyStrength);
+  // Numbers that give no usable key: refused rather than packed into a container nobody can open.
+  EXPECT_THROW(refused("0\r\n65537\r\n256\r\n"), EPublicKeyFile);
+  EXPECT_THROW(refused("-5\r\n65537\r\n256\r\n"), EPublicKeyFile);
+  EXPECT_EQ(Entries(src), Names{"notes.txt"});
+}
+
+TEST_F(FlowTest, AMissingSourceIsAFileError) {
+  MakeKeyPair();
+  EXPECT_THROW(EncryptFileForRecipient({keyFile, src / "missing.txt"}, kova), EFileError);
+  EXPECT_THROW(EncryptFileForRecipient({keyFile, src}, kova), EFileError);
+  EXPECT_TRUE(fs::is_empty(src));
+}
+
+TEST_F(FlowTest, ReadOnlyFoldersGiveAClearErrorAndLoseNothing) {
+  MakeKeyPair();
+  const fs::path container = Received(Encrypt("notes.txt", "data"));
+  fs::remove(src / "notes_alice@example.com.KVX");
+  {
+    testing::ReadOnlyFolder readOnlySource(src);
+    testing::ReadOnlyFolder readOnlyTarget(dst);
+    if (!readOnlySource.Ready() || !readOnlyTarget.Ready()) GTEST_SKIP() << "cannot make a folder read-only";
+    EXPECT_THROW(EncryptFileForRecipient({keyFile, src / "notes.txt"}, kova), EFileError);
+    EXPECT_THROW(Decrypt(container), EFileError);
+  }
+  EXPECT_EQ(Entries(src), Names{"notes.txt"});
+  EXPECT_EQ(ReadFile(src / "notes.txt"), "data");
+  EXPECT_EQ(Entries(dst), Names{"notes_alice@example.com.KVX"});
+}
+
+TEST_F(FlowTest, CancellingLeavesNothingBehind) {
+  MakeKeyPair();
+  const auto cancelAt = [](TFlowStage wanted) {
+    return [wanted](TFlowStage stage, uint64_t, uint64_t) { return stage != wanted; };
+  };
+  WriteFile(src / "big.bin", RandomBytes(3 << 20, 11));
+  for (TFlowStage stage : {TFlowStage::stEncrypting, TFlowStage::stPacking}) {
+    EXPECT_THROW(EncryptFileForRecipient({keyFile, src / "big.bin"}, kova, cancelAt(stage)), ECancelled);
+    EXPECT_EQ(Entries(src), Names{"big.bin"});
+  }
+  const fs::path container = Received(EncryptFileForRecipient({keyFile, src / "big.bin"}, kova).Container);
+  for (TFlowStage stage : {TFlowStage::stExtracting, TFlowStage::stDecrypting}) {
+    EXPECT_THROW(DecryptContainer({container, false}, kova, settings, cancelAt(stage)), ECancelled);
+    EXPECT_EQ(Entries(dst), Names{"big_alice@example.com.KVX"});
+  }
+}
+
+TEST_F(FlowTest, ProgressCoversTheWholePayload) {
+  MakeKeyPair();
+  WriteFile(src / "big.bin", RandomBytes(1 << 20, 5));
+  uint64_t encrypted = 0, total = 0;
+  EncryptFileForRecipient({keyFile, src / "big.bin"}, kova,
+                          [&](TFlowStage stage, uint64_t done, uint64_t all) {
+                            if (stage == TFlowStage::stEncrypting) encrypted = done, total = all;
+                            return true;
+                          });
+  EXPECT_EQ(encrypted, 1u << 20);
+  EXPECT_EQ(total, 1u << 20);
+}
+
+}  // namespace
+}  // namespace corvane
