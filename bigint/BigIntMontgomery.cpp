@@ -146,13 +146,13 @@ TBigInt LimbsToBigInt(const Limbs& limbs) {
   return r;
 }
 
-TMontgomery64::TMontgomery64(const TBigInt& n) {
+TMontgomery64::TMontgomery64(const TBigInt& n) : modulus_(n) {
   if (IsNegative(n) || BigIntIsZero(n) || (n.digits[0] & 1) == 0)
     throw EBigIntError("The modulus of a modular power must be odd and positive");
   k_ = (BigIntBitLength(n) + 63) / 64;
   n_ = DigitsToLimbs(n.digits, k_);
-  // Newton's iteration doubles the number of correct low bits each step: 1 -> 2 -> ... -> 64 bits.
-  uint64_t inv = n_[0];  // correct to 3 bits for odd n
+  // n is its own inverse modulo 8; each Newton step doubles the correct low bits: 3, 6, 12, 24, 48, 96.
+  uint64_t inv = n_[0];
   for (int i = 0; i < 5; ++i) inv *= 2 - n_[0] * inv;
   n0inv_ = 0 - inv;
   TBigInt rSquared;
@@ -182,7 +182,7 @@ void TMontgomery64::Square(Limbs& r, const Limbs& a) const {
 }
 
 Limbs TMontgomery64::ToMontgomery(const TBigInt& x) const {
-  const TBigInt residue = BigIntModulo(x, LimbsToBigInt(n_));
+  const TBigInt residue = BigIntModulo(x, modulus_);
   Limbs plain = DigitsToLimbs(residue.digits, k_);
   Limbs r;
   Multiply(r, plain, r2_);

@@ -49,6 +49,7 @@ class TMontgomery64 {
   TBigInt Power(const TBigInt& base, const TBigInt& e) const;
 
  private:
+  TBigInt modulus_;
   size_t k_;
   Limbs n_;
   Limbs r2_;               // R^2 mod n, R = 2^(64k)
