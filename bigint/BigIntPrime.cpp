@@ -11,21 +11,8 @@ namespace corvane {
 
 namespace {
 
-constexpr int32_t kTableLimit = 10000;
 // Bases are drawn from all entries but the last (9973).
 constexpr int32_t kBasePoolSize = kSmallPrimeCount - 1;
-
-constexpr std::array<int32_t, kSmallPrimeCount> BuildSmallPrimeTable() {
-  std::array<bool, kTableLimit> composite{};
-  std::array<int32_t, kSmallPrimeCount> table{};
-  int count = 0;
-  for (int32_t i = 2; i < kTableLimit; ++i) {
-    if (composite[i]) continue;
-    for (int32_t j = i * i; j < kTableLimit; j += i) composite[j] = true;
-    if (i != 2) table[count++] = i;
-  }
-  return table;
-}
 
 // The value of n when it is at most the table's largest prime, else -1.
 int64_t SmallValue(const TBigInt& n) {
@@ -74,13 +61,57 @@ bool IsPositive(const TBigInt& n) {
 
 }  // namespace
 
-constinit const std::array<int32_t, kSmallPrimeCount> SmallPrimeTable = BuildSmallPrimeTable();
-static_assert(BuildSmallPrimeTable()[0] == 3 && BuildSmallPrimeTable()[kSmallPrimeCount - 1] == 9973);
+static_assert(SmallPrimeTable[0] == 3 && SmallPrimeTable[kSmallPrimeCount - 1] == 9973);
+
+namespace {
+
+// Consecutive table primes grouped so that each group's product stays below 2^32: one pass over the
+// candidate's digits gives its remainder by the product, and the remainders by the group's primes
+// follow from that small number. The answer is the same as dividing by each prime in turn.
+struct TPrimeGroup {
+  uint32_t product = 1;
+  int first = 0;
+  int count = 0;
+};
+
+constexpr int CountPrimeGroups() {
+  int groups = 0;
+  for (int i = 0; i < kSmallPrimeCount;) {
+    uint64_t product = 1;
+    while (i < kSmallPrimeCount && product * static_cast<uint64_t>(SmallPrimeTable[i]) < (uint64_t{1} << 32))
+      product *= static_cast<uint64_t>(SmallPrimeTable[i++]);
+    ++groups;
+  }
+  return groups;
+}
+
+constexpr int kPrimeGroupCount = CountPrimeGroups();
+
+constexpr std::array<TPrimeGroup, kPrimeGroupCount> BuildPrimeGroups() {
+  std::array<TPrimeGroup, kPrimeGroupCount> groups{};
+  int i = 0;
+  for (TPrimeGroup& group : groups) {
+    uint64_t product = 1;
+    group.first = i;
+    while (i < kSmallPrimeCount && product * static_cast<uint64_t>(SmallPrimeTable[i]) < (uint64_t{1} << 32))
+      product *= static_cast<uint64_t>(SmallPrimeTable[i++]);
+    group.product = static_cast<uint32_t>(product);
+    group.count = i - group.first;
+  }
+  return groups;
+}
+
+constexpr std::array<TPrimeGroup, kPrimeGroupCount> kPrimeGroups = BuildPrimeGroups();
+
+}  // namespace
 
 bool BigIntPassesTrialDivision(const TBigInt& n) {
   if ((n.digits[0] & 1) == 0) return false;
-  for (const int32_t p : SmallPrimeTable) {
-    if (BigIntRemainderBySmall(n, p) == 0) return false;
+  for (const TPrimeGroup& group : kPrimeGroups) {
+    const auto remainder = static_cast<uint32_t>(BigIntRemainderBySmall(n, group.product));
+    for (int i = group.first; i < group.first + group.count; ++i) {
+      if (remainder % static_cast<uint32_t>(SmallPrimeTable[i]) == 0) return false;
+    }
   }
   return true;
 }

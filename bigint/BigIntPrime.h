@@ -10,7 +10,25 @@ namespace corvane {
 
 // The 1228 odd primes below 10,000 in increasing order: 3, 5, 7, ..., 9973 (2 is not in it).
 inline constexpr int kSmallPrimeCount = 1228;
-extern const std::array<int32_t, kSmallPrimeCount> SmallPrimeTable;
+
+namespace bigint_internal {
+// Sieve of Eratosthenes below 10,000, evaluated by the compiler.
+constexpr std::array<int32_t, kSmallPrimeCount> BuildSmallPrimeTable() {
+  constexpr int32_t limit = 10000;
+  std::array<bool, limit> composite{};
+  std::array<int32_t, kSmallPrimeCount> table{};
+  int count = 0;
+  for (int32_t i = 3; i < limit; i += 2) {
+    if (composite[i]) continue;
+    for (int32_t j = i * i; j < limit; j += 2 * i) composite[j] = true;
+    table[count++] = i;
+  }
+  return table;
+}
+}  // namespace bigint_internal
+
+inline constexpr std::array<int32_t, kSmallPrimeCount> SmallPrimeTable =
+    bigint_internal::BuildSmallPrimeTable();
 
 // True when digits[0] is odd and no entry of SmallPrimeTable divides abs(n). Meant for candidates above
 // 9973: the table primes themselves, and 2, are rejected.

@@ -146,6 +146,21 @@ TEST(TrialDivision, RejectsMultiplesOfTablePrimesAndEvenNumbers) {
     EXPECT_FALSE(BigIntPassesTrialDivision(Dec(n))) << n;  // 99460729 = 9973^2
 }
 
+// Every table prime is found as a factor, alone with a large prime cofactor or beside others.
+TEST(TrialDivision, FindsEveryTablePrimeAsAFactor) {
+  Mpz large;
+  mpz_ui_pow_ui(large.get(), 10, 90);
+  mpz_nextprime(large.get(), large.get());
+  const TBigInt bigPrime = FromMpz(large.get(), 1);
+  ASSERT_TRUE(BigIntPassesTrialDivision(bigPrime));
+  for (const int32_t p : SmallPrimeTable) {
+    const TBigInt factor = BigIntFromInt64(p);
+    EXPECT_FALSE(BigIntPassesTrialDivision(BigIntMultiply(factor, Dec("1000003")))) << p;
+    EXPECT_FALSE(BigIntPassesTrialDivision(BigIntMultiply(factor, bigPrime))) << p;
+    EXPECT_FALSE(BigIntPassesTrialDivision(BigIntMultiply(BigIntSquare(factor), bigPrime))) << p;
+  }
+}
+
 TEST(IsLikelyPrime, ExactForSmallAndNonPositiveCandidates) {
   const std::vector<int32_t> primes = OddPrimesBelow10000();
   FixedClockScope clock(0);
