@@ -5,8 +5,8 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <random>
-#include <regex>
 #include <string>
 
 #include "symmetric/CryptoPath.h"
@@ -48,12 +48,22 @@ std::vector<TPayloadCase> LoadPayloadVectors() {
   const fs::path file = folder / "payload.json";
   std::ifstream in(file);
   const std::string json((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  // The file holds flat records of three string fields in a fixed order.
-  const std::regex record(
-      R"re("keyText"\s*:\s*"([^"\\]*)"\s*,\s*"plainHex"\s*:\s*"([0-9a-f]*)"\s*,\s*"payloadHex"\s*:\s*"([0-9a-f]*)")re");
+  // The file holds flat records of three string fields; each field's value is the next quoted text.
   std::vector<TPayloadCase> cases;
-  for (std::sregex_iterator it(json.begin(), json.end(), record), end; it != end; ++it)
-    cases.push_back({(*it)[1], Unhex((*it)[2]), Unhex((*it)[3])});
+  auto field = [&json](const char* name, std::size_t& at) -> std::optional<std::string> {
+    at = json.find(std::string("\"") + name + "\"", at);
+    if (at == std::string::npos) return std::nullopt;
+    const std::size_t open = json.find('"', json.find(':', at) + 1);
+    const std::size_t close = json.find('"', open + 1);
+    if (open == std::string::npos || close == std::string::npos) return std::nullopt;
+    at = close + 1;
+    return json.substr(open + 1, close - open - 1);
+  };
+  for (std::size_t at = 0;;) {
+    const auto key = field("keyText", at), plain = field("plainHex", at), payload = field("payloadHex", at);
+    if (!key || !plain || !payload) break;
+    cases.push_back({*key, Unhex(*plain), Unhex(*payload)});
+  }
   return cases;
 }
 
