@@ -5,10 +5,46 @@
 #include <QMetaObject>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QTimer>
+#include <QWidget>
 #include <exception>
 #include <thread>
 
 namespace corvane {
+
+namespace {
+
+// Until the progress dialog shows (short work never shows it), the user's clicks and keys must not reach
+// the form: a second click on an action button would start the work again. Other windows (the dialog,
+// message boxes) get their input.
+class TInputBlocker : public QObject {
+ public:
+  explicit TInputBlocker(QWidget* form) : form_(form) { qApp->installEventFilter(this); }
+  ~TInputBlocker() override { qApp->removeEventFilter(this); }
+
+  bool eventFilter(QObject* target, QEvent* event) override {
+    switch (event->type()) {
+      case QEvent::MouseButtonPress:
+      case QEvent::MouseButtonRelease:
+      case QEvent::MouseButtonDblClick:
+      case QEvent::KeyPress:
+      case QEvent::KeyRelease:
+      case QEvent::Wheel:
+      case QEvent::Shortcut:
+      case QEvent::ShortcutOverride: {
+        auto* widget = qobject_cast<QWidget*>(target);
+        return widget && form_ && (widget == form_ || form_->isAncestorOf(widget));
+      }
+      default:
+        return false;
+    }
+  }
+
+ private:
+  QWidget* form_;
+};
+
+}  // namespace
 
 TProgressWork::TProgressWork(QWidget* parent, const QString& caption)
     : parent_(parent), dialog_(new QProgressDialog(parent)) {
@@ -18,7 +54,8 @@ TProgressWork::TProgressWork(QWidget* parent, const QString& caption)
   dialog_->setWindowModality(Qt::ApplicationModal);
   dialog_->setAutoClose(false);
   dialog_->setAutoReset(false);
-  dialog_->setMinimumDuration(0);
+  // Shown by Run after a delay, not by the dialog's own timer.
+  dialog_->setMinimumDuration(24 * 3600 * 1000);
   dialog_->setRange(0, 0);
   QObject::connect(dialog_, &QProgressDialog::canceled, [this] { cancelled_ = true; });
 }
@@ -30,7 +67,11 @@ TProgressWork::~TProgressWork() {
 void TProgressWork::Run(const std::function<void()>& work) {
   QEventLoop loop;
   std::exception_ptr failure;
-  dialog_->show();
+  TInputBlocker blocker(parent_);
+  QTimer delay;
+  delay.setSingleShot(true);
+  QObject::connect(&delay, &QTimer::timeout, dialog_, &QWidget::show);
+  delay.start(DialogDelayMs);
   std::thread worker([&] {
     try {
       work();

@@ -20,6 +20,9 @@ class TProgressWork {
   TProgressWork(const TProgressWork&) = delete;
   TProgressWork& operator=(const TProgressWork&) = delete;
 
+  // Work that ends sooner than this shows no dialog at all.
+  static inline int DialogDelayMs = 400;
+
   // Runs work on a worker thread and returns when it has finished.
   void Run(const std::function<void()>& work);
 
