@@ -123,11 +123,16 @@ class TArchiveFile {
   TArchiverType ArchiverType() const { return archiverType_; }
   void SetArchiverType(TArchiverType type);
 
+  // Receives kSelectedFileState (0x805) for each file the component selects for packing, then the
+  // library's states while a command runs. Setting Abort stops the work (kStatusCancelled). An exception
+  // thrown by the handler stops the library and reaches the caller once the library has returned.
   TArchiverProgressEvent OnProgress;
 
   // Packs the files (patterns; selected by the component unless the set's PackFilter is pfArchiver).
   // Returns 0 on success, kStatusCancelled when OnProgress stopped the selection, else the library's status.
-  // Nothing selected: the library is not called and 0 is returned.
+  // Nothing selected: the library is not called and 0 is returned. The selected names reach the command
+  // sorted without regard to ASCII case (so "/full/path/x.Enc" comes before "stem.RJN"). A name holding a
+  // double quote or a code 0 cannot be put in a command text: EArchiver, before the library is called.
   std::int32_t CompressFiles(TWindowHandle owner, const TArchiverOptions* options,
                              const std::string& baseDirectory, const TFileItems& files);
   // Extracts the named entries (all entries when the items name none). Returns the library's status: 0 when
