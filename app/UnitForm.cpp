@@ -112,6 +112,8 @@ void TForm1::Guarded(const std::function<void()>& body) {
     body();
   } catch (const std::exception& e) {
     services_.Dialogs->ErrorBox(QString::fromStdString(e.what()));
+  } catch (...) {
+    services_.Dialogs->ErrorBox(QStringLiteral("予期しないエラーが発生しました"));
   }
 }
 

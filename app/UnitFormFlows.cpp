@@ -109,6 +109,7 @@ void TForm1::Button6Click() {
     }
     Button6->setEnabled(true);
     Label7->setText(PathText(result.PublicKeyFile));
+    Label7->setToolTip(Label7->text());  // a long path does not fit the page
     Show(TabSheet7);
   });
 }
@@ -156,6 +157,7 @@ void TForm1::Button8Click() {
         result = DecryptContainer(request, *kova_, *services_.Settings, ShowProgress(work));
       });
       Label11->setText(PathText(result.OutputFolder / ""));
+      Label11->setToolTip(Label11->text());
       Show(TabSheet8);
       Button8->setEnabled(true);
     } catch (const ECancelled&) {

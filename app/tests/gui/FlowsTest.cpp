@@ -67,8 +67,15 @@ class FlowsTest : public QObject {
 void FlowsTest::keyPair() {
   TSandbox sandbox;
   TWizard w;
-  w.Start();
-  CreateKeyPair(w, QStringLiteral("alice@example.com"), 256);
+  TForm1& form = w.Start();
+  w.Choose("RadioGroup1", 0);
+  w.Click("Button2");
+  // A typed strength below the range is pulled to the nearer bound.
+  form.EdtBit->setFocus();
+  form.EdtBit->selectAll();
+  QTest::keyClicks(form.EdtBit, QStringLiteral("99"));
+  QTest::keyClicks(form.Edit1, QStringLiteral("alice@example.com"));
+  w.Click("Button6");
   QVERIFY2(w.Dialogs.Errors.empty(), w.Dialogs.Errors.empty() ? "" : qPrintable(w.Dialogs.Errors[0]));
   QVERIFY(w.Dialogs.Messages.empty());  // no key yet: no question
   QCOMPARE(w.Page(), QStringLiteral("TabSheet7"));
