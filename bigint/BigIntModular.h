@@ -16,9 +16,10 @@ TBigInt BigIntModSquare(const TBigInt& a, const TBigInt& m);
 // b^abs(e) mod n, 0 <= r < n, flag 1. n must be odd and positive (EBigIntError otherwise); b may be any
 // integer, negative or larger than n. An exponent of zero gives 1 (0 when n = 1).
 TBigInt BigIntModPower(const TBigInt& b, const TBigInt& e, const TBigInt& n);
-// Greatest common divisor by repeated remainder; positive for positive operands. With a negative
-// operand the result may carry that operand's flag: gcd(a, 0) is a copy of a, and when abs(a) = abs(b)
-// or b divides a exactly the result is a copy of the operand of smaller or equal magnitude.
+// Greatest common divisor by repeated remainder; positive for positive operands. A negative operand's
+// flag can survive in three cases: equal magnitudes give a copy of a; gcd(x, 0) and gcd(0, x) give a
+// copy of x; and when the operand of smaller magnitude divides the other exactly, the result is a copy
+// of that operand. Every other result is a positive remainder.
 TBigInt BigIntGcd(const TBigInt& a, const TBigInt& b);
 // When gcd(a, m) = 1: writes into s the inverse 0 < s < m (s * a = 1 mod m) and returns true; s is 0
 // for m = 1. Otherwise s is left exactly as it was and the result is false. a may be any integer

@@ -62,6 +62,9 @@ TEST(BigIntGcd, EuclidResults) {
   // Equal magnitudes give a copy of the first operand, flag included.
   EXPECT_EQ(BigIntGcd(Dec("-6"), Dec("6")), Dec("-6"));
   EXPECT_EQ(BigIntGcd(Dec("6"), Dec("-6")), Dec("6"));
+  EXPECT_EQ(BigIntGcd(Dec("-7"), Dec("0")), Dec("-7"));
+  EXPECT_EQ(BigIntGcd(Dec("6"), Dec("-3")), Dec("-3"));   // the smaller divides the larger
+  EXPECT_EQ(BigIntGcd(Dec("-12"), Dec("18")), Dec("6"));  // otherwise a positive remainder
 }
 
 TEST(BigIntModInverse, InverseOrUntouchedResult) {
