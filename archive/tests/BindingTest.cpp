@@ -178,6 +178,26 @@ TEST_F(BindingTest, KindsWithoutTheirLibraries) {
   }
 }
 
+TEST_F(BindingTest, ZipBindingNamesAMissingExport) {
+  test::UseLibraryFolder(test::NoLibraryFolder());
+  TZipDll zip;
+  EXPECT_NO_THROW(zip.Load()) << "each ZIP library is loaded only when present";
+  EXPECT_FALSE(zip.CanExpand());
+  EXPECT_FALSE(zip.CanCompress());
+  try {
+    zip.CheckArchive("a.zip", 24);
+    FAIL() << "no EEntryNotFound";
+  } catch (const EEntryNotFound& e) {
+    EXPECT_STREQ(e.what(), "UnZipCheckArchive のエントリが DLL に見つかりませんでした。");
+  }
+}
+
+TEST(LinuxLibraryName, LowerCaseWithLibPrefixAndSoExtension) {
+  EXPECT_EQ(LinuxLibraryName("UNLHA32.DLL"), "libunlha32.so");
+  EXPECT_EQ(LinuxLibraryName("7-zip32.dll"), "lib7-zip32.so");
+  EXPECT_EQ(LinuxLibraryName("UNARJ32J.DLL"), "libunarj32j.so");
+}
+
 TEST(DosDateTimeToFileTime, ConvertsWithoutTimeZoneAndRejectsInvalidStamps) {
   EXPECT_EQ(DosDateTimeToFileTime((0 << 9) | (1 << 5) | 1, 0), 0x1a8e79fe1d58000ull);  // 1980-01-01 00:00:00
   EXPECT_EQ(DosDateTimeToFileTime(((2024 - 1980) << 9) | (2 << 5) | 29, (13 << 11) | (45 << 5) | 29),
