@@ -367,6 +367,7 @@ void TArchiveFile::DetachProgressWindow() {
 }
 
 int TArchiveFile::ProgressProcedure(void* owner, std::uint32_t state, TUnlhaProgress* record) {
+  if (!owner) return 0;
   auto* self = static_cast<TArchiveFile*>(static_cast<TUnlhaOwnerWindow*>(owner)->userData);
   bool abort = false;
   // An exception must not unwind through the library's C frames: it stops the operation instead.

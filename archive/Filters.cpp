@@ -114,8 +114,10 @@ class BaseDirectoryScope {
  public:
   explicit BaseDirectoryScope(const std::string& baseDirectory) {
     if (baseDirectory.empty()) return;
-    saved_ = fs::current_path();
     std::error_code error;
+    const fs::path current = fs::current_path(error);
+    if (error) throw EFileError("The current folder cannot be read: " + error.message());
+    saved_ = current;
     fs::current_path(baseDirectory, error);
     if (error) throw EFileError("Cannot change the current folder to \"" + baseDirectory + "\".");
   }
