@@ -114,10 +114,10 @@ TDecryptResult DecryptContainer(const TDecryptRequest& request, TKOVA& kova, Set
   if (sessionKey.Text.empty()) throw ENotForYourKey();
 
   const fs::path decrypted = work / ".output";
-  DecryptFileStream(work / members.PayloadMember, decrypted, sessionKey.Text,
-                    [&progress](uint64_t done, uint64_t total) {
-                      return !progress || progress(TFlowStage::stDecrypting, done, total);
-                    });
+  DecryptFileInto(work / members.PayloadMember, decrypted, sessionKey.Text,
+                  [&progress](uint64_t done, uint64_t total) {
+                    return !progress || progress(TFlowStage::stDecrypting, done, total);
+                  });
   PlaceFile(decrypted, members.OutputFile, request.ReplaceExisting);
   return {members.OutputFile, folder};
 }

@@ -1,6 +1,7 @@
 #include "app/flows/EncryptionFlow.h"
 
 #include <algorithm>
+#include <system_error>
 
 #include "app/flows/ContainerArchive.h"
 #include "app/flows/PublicKeyFile.h"
@@ -60,9 +61,14 @@ TEncryptResult EncryptFileForRecipient(const TEncryptRequest& request, TKOVA& ko
   const std::string sessionKeyName = stem + ".RJN";
   const std::string containerName = stem + ".KVX";
 
-  TFileStream(source, TFileMode::fmOpenRead);  // a missing or unreadable source is named before any work
+  // A missing or unreadable source is named before any work; a device or pipe has no size to encrypt.
+  TFileStream(source, TFileMode::fmOpenRead);
+  std::error_code typeError;
+  if (!fs::is_regular_file(source, typeError)) {
+    throw EFileError("Cannot open file \"" + source.string() + "\": not a regular file");
+  }
   TWorkFolder work(source.parent_path());
-  EncryptFileStream(source, work / payloadName, sessionKey.Text, [&progress](uint64_t done, uint64_t total) {
+  EncryptFileInto(source, work / payloadName, sessionKey.Text, [&progress](uint64_t done, uint64_t total) {
     return !progress || progress(TFlowStage::stEncrypting, done, total);
   });
   WriteFileAtomically(work / sessionKeyName, cipherText + "\r\n");

@@ -11,6 +11,7 @@
 
 #include "app/flows/FlowCommon.h"
 #include "common/SystemRandom.h"
+#include "symmetric/Rijndael.h"
 
 namespace corvane {
 namespace fs = std::filesystem;
@@ -61,6 +62,22 @@ void PlaceFile(const fs::path& from, const fs::path& to, bool replace) {
   }
   if (error == EEXIST) throw EOutputExists(to);
   ThrowFileError("Cannot create file", to, error);
+}
+
+void EncryptFileInto(const fs::path& source, const fs::path& destination, const std::string& keyText,
+                     const TStreamProgress& progress) {
+  TFileStream in(source, TFileMode::fmOpenRead);
+  TFileStream out(destination, TFileMode::fmCreate);
+  EncryptFileStream(in, out, keyText, progress);
+  out.Close();
+}
+
+void DecryptFileInto(const fs::path& source, const fs::path& destination, const std::string& keyText,
+                     const TStreamProgress& progress) {
+  TFileStream in(source, TFileMode::fmOpenRead);
+  TFileStream out(destination, TFileMode::fmCreate);
+  DecryptFileStream(in, out, keyText, progress);
+  out.Close();
 }
 
 void WriteFileAtomically(const fs::path& path, const std::string& data) {

@@ -407,6 +407,7 @@ TEST_F(FlowTest, AMissingSourceIsAFileError) {
   MakeKeyPair();
   EXPECT_THROW(EncryptFileForRecipient({keyFile, src / "missing.txt"}, kova), EFileError);
   EXPECT_THROW(EncryptFileForRecipient({keyFile, src}, kova), EFileError);
+  EXPECT_THROW(EncryptFileForRecipient({keyFile, "/dev/null"}, kova), EFileError);
   EXPECT_TRUE(fs::is_empty(src));
 }
 
