@@ -7,6 +7,7 @@
 
 #include "archive/ArchiverDll.h"
 #include "archive/Archives.h"
+#include "archive/Lha32.h"
 #include "archive/tests/ArchiveTestSupport.h"
 
 namespace corvane {
@@ -302,6 +303,50 @@ TEST_F(ComponentTest, ProgressFromTheLibraryAndCancellation) {
   };
   EXPECT_THROW(file.CompressFiles(nullptr, nullptr, "", {std::string("a.txt")}), EArchiver);
   EXPECT_EQ(fake_.RegisteredOwner(), nullptr);
+}
+
+TEST_F(ComponentTest, LhaOperationsAndTheirCommands) {
+  TLha32 lha;
+  std::string buffer;
+  TArchiverOptions set;
+  set.jso = 1;
+  set.ResFileName = (dir_ / "names.rsp").string();
+  const TFileItems names{std::string("a.txt")};
+  const std::string response = "\"@" + set.ResFileName + "\"";
+  struct Case {
+    const char* what;
+    std::function<int()> call;
+    std::string command;
+  };
+  const Case cases[] = {
+      {"remove: no base directory, names through the response file",
+       [&] { return lha.Remove(nullptr, "a.lzh", buffer, false, names, "/base", set); },
+       "d -+ -jso1  \"a.lzh\" " + response + " "},
+      {"freshen: the response file is not used for updates",
+       [&] { return lha.Freshen(nullptr, "a.lzh", buffer, true, names, "/base", set); },
+       "f -+ -jso1  \"a.lzh\" \"/base/\" \"a.txt\" "},
+      {"self-extractor: the target in place of the base directory",
+       [&] { return lha.BuildSelfExtractor(nullptr, "a.lzh", buffer, "/out", set); },
+       "s -+ -jso1  \"a.lzh\" \"/out/\" "},
+      {"to memory: no letter, the one entry named",
+       [&] {
+         return lha.ExpandToMemory(nullptr, "a.lzh", set, "e.txt", nullptr, 0, nullptr, nullptr, nullptr);
+       },
+       " -+ -jso1  \"a.lzh\" \"e.txt\" "},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(c.call(), 0) << c.what;
+    EXPECT_EQ(fake_.LastCommand(), c.command) << c.what;
+    EXPECT_EQ(lha.LastCommand, c.command) << c.what;
+  }
+  test::WriteFile(dir_ / "a.lzh", "x");
+  EXPECT_EQ(lha.Verify((dir_ / "a.lzh").string(), 16, 0), 1);
+  int window = 0;
+  EXPECT_TRUE(lha.AttachOwnerWindow(&window, nullptr));
+  EXPECT_EQ(fake_.RegisteredOwner(), &window);
+  EXPECT_TRUE(lha.DetachOwnerWindow(&window));
+  EXPECT_EQ(fake_.RegisteredOwner(), nullptr);
+  EXPECT_EQ(lha.OwnerWindow, nullptr);
 }
 
 TEST(TArchiver, BaseRefusals) {
