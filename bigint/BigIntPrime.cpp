@@ -45,9 +45,11 @@ struct TMillerRabinSetup {
   uint64_t s = 0;
 };
 
+// n - 1 = 2^s * d with d odd; n must be at least 3 (n - 1 = 0 has no odd part).
 TMillerRabinSetup FactorOutTwos(const TBigInt& n) {
   TMillerRabinSetup setup;
   setup.d = BigIntSubtract(n, BigIntFromInt64(1));
+  if (BigIntIsZero(setup.d)) throw EBigIntError("A Miller-Rabin round needs an odd candidate above 2");
   while ((setup.d.digits[0] & 1) == 0) {
     BigIntHalveInPlace(setup.d);
     ++setup.s;
@@ -59,11 +61,7 @@ bool IsPositive(const TBigInt& n) {
   return n.signFlag != 0 && !BigIntIsZero(n);
 }
 
-}  // namespace
-
 static_assert(SmallPrimeTable[0] == 3 && SmallPrimeTable[kSmallPrimeCount - 1] == 9973);
-
-namespace {
 
 // Consecutive table primes grouped so that each group's product stays below 2^32: one pass over the
 // candidate's digits gives its remainder by the product, and the remainders by the group's primes
