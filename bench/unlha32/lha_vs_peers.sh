@@ -5,7 +5,7 @@
 #   extracting a 32 MiB -lh5-   vs lhasa  (ratio: lhasa time / our time)
 # Usage: lha_vs_peers.sh BUILD_DIR
 set -euo pipefail
-build="${1:-build}"
+build="$(cd "${1:-build}" && pwd)"
 run="$build/bin/unlha32_run"
 [[ -x "$run" ]] || { echo "unlha32_run not built in $build/bin" >&2; exit 1; }
 work="$(mktemp -d /tmp/unlha32-bench.XXXXXX)"

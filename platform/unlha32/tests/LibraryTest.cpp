@@ -111,6 +111,21 @@ TEST_F(Library, PackListAndExtractWithAndWithoutPaths) {
   EXPECT_EQ(Leftovers(".", {"noise.bin"}), std::vector<std::string>{});
 }
 
+TEST_F(Library, LargeIncompressibleFileIsStoredWhole) {
+  // Above the size where the kernel copies the data and a second thread computes the CRC.
+  const std::string noise = MakeNoise(9 << 20, 31);
+  WriteFile("big.bin", noise);
+  std::string report;
+  ASSERT_EQ(Lha("a \"t.lzh\" big.bin", &report), 0) << report;
+  const auto listed = List("t.lzh");
+  ASSERT_EQ(listed.size(), 1u);
+  EXPECT_EQ(listed[0].method, "-lh0-");
+  ASSERT_EQ(Lha("t \"t.lzh\"", &report), 0) << report;
+  ASSERT_EQ(Lha("x \"t.lzh\" out/", &report), 0) << report;
+  EXPECT_TRUE(ReadFile("out/big.bin") == noise);
+  EXPECT_LT(fs::file_size("t.lzh"), noise.size() + 100);  // header and end mark only
+}
+
 TEST_F(Library, TimesAndPermissionsRoundTrip) {
   WriteFile("f.txt", "content");
   ::chmod("f.txt", 0640);
