@@ -53,15 +53,16 @@ void TQtDialogs::ErrorBox(const QString& message) {
 }
 
 std::optional<QString> TQtDialogs::OpenFile(const QString& filter) {
-  if (!openDialog_) {
-    openDialog_ = std::make_unique<QFileDialog>(parent_);
-    openDialog_->setFileMode(QFileDialog::ExistingFile);
-    openDialog_->setAcceptMode(QFileDialog::AcceptOpen);
-  }
-  openDialog_->selectFile(QString());
-  openDialog_->setNameFilter(filter);
-  if (openDialog_->exec() != QDialog::Accepted || openDialog_->selectedFiles().isEmpty()) return std::nullopt;
-  return QFileInfo(openDialog_->selectedFiles().first()).absoluteFilePath();
+  // A fresh dialog each run: the file name starts empty, the folder is the one shown last.
+  QFileDialog dialog(parent_);
+  dialog.setFileMode(QFileDialog::ExistingFile);
+  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  if (!lastFolder_.isEmpty()) dialog.setDirectory(lastFolder_);
+  dialog.setNameFilter(filter);
+  const bool accepted = dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty();
+  lastFolder_ = dialog.directory().absolutePath();
+  if (!accepted) return std::nullopt;
+  return QFileInfo(dialog.selectedFiles().first()).absoluteFilePath();
 }
 
 }  // namespace corvane

@@ -3,10 +3,8 @@
 // open-file dialog. Tests substitute a scripted implementation that records what was shown.
 
 #include <QString>
-#include <memory>
 #include <optional>
 
-class QFileDialog;
 class QWidget;
 
 namespace corvane {
@@ -42,8 +40,8 @@ class TQtDialogs : public TDialogs {
 
  private:
   QWidget* parent_;
-  // One dialog for both pickers, so each run starts from the folder the previous one showed.
-  std::unique_ptr<QFileDialog> openDialog_;
+  // What the open dialog showed last: both pickers share it, so each run starts where the previous ended.
+  QString lastFolder_;
 };
 
 }  // namespace corvane

@@ -1,0 +1,174 @@
+// The real dialogs behind the seam: message-box titles and buttons, the default error box, and the one
+// open-file dialog shared by both pickers.
+
+#include <QApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
+#include <functional>
+
+#include "app/tests/gui/WizardTestKit.h"
+
+using namespace corvane;
+
+namespace {
+
+// Runs `answer` on the first modal dialog of type D that opens.
+template <typename D>
+void WhenOpen(std::function<void(D*)> answer) {
+  auto* poll = new QTimer;
+  QObject::connect(poll, &QTimer::timeout, [poll, answer] {
+    if (auto* d = qobject_cast<D*>(QApplication::activeModalWidget())) {
+      poll->stop();
+      poll->deleteLater();
+      answer(d);
+    }
+  });
+  poll->start(10);
+}
+
+QStringList ButtonTexts(QMessageBox* box) {
+  QStringList texts;
+  for (QAbstractButton* b : box->buttons()) texts << b->text();
+  return texts;
+}
+
+QPushButton* ButtonNamed(QMessageBox* box, const QString& text) {
+  for (QAbstractButton* b : box->buttons())
+    if (b->text() == text) return qobject_cast<QPushButton*>(b);
+  return nullptr;
+}
+
+}  // namespace
+
+class DialogsTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void errorBoxText_data();
+  void errorBoxText();
+  void messageBoxes_data();
+  void messageBoxes();
+  void errorBox();
+  void openDialogKeepsItsFolder();
+};
+
+void DialogsTest::errorBoxText_data() {
+  QTest::addColumn<QString>("message");
+  QTest::addColumn<QString>("shown");
+  QTest::newRow("plain") << "disk full"
+                         << "disk full.";
+  QTest::newRow("period") << "done."
+                          << "done.";
+  QTest::newRow("question") << "really?"
+                            << "really?";
+  QTest::newRow("japanese full stop") << "ありません。"
+                                      << "ありません。";
+  QTest::newRow("japanese, none") << "'x' は正しい論理型ではありません"
+                                  << "'x' は正しい論理型ではありません.";
+  QTest::newRow("empty") << ""
+                         << ".";
+}
+
+void DialogsTest::errorBoxText() {
+  QFETCH(QString, message);
+  QFETCH(QString, shown);
+  QCOMPARE(ErrorBoxText(message), shown);
+}
+
+void DialogsTest::messageBoxes_data() {
+  QTest::addColumn<int>("kind");
+  QTest::addColumn<bool>("withCancel");
+  QTest::addColumn<QString>("press");
+  QTest::addColumn<QString>("title");
+  QTest::addColumn<bool>("answer");
+  QTest::newRow("warning, OK") << int(TMsgKind::mkWarning) << true << "OK"
+                               << "警告" << true;
+  QTest::newRow("warning, cancel") << int(TMsgKind::mkWarning) << true << "キャンセル"
+                                   << "警告" << false;
+  QTest::newRow("error") << int(TMsgKind::mkError) << false << "OK"
+                         << "エラー" << true;
+  QTest::newRow("information") << int(TMsgKind::mkInformation) << false << "OK"
+                               << "情報" << true;
+}
+
+void DialogsTest::messageBoxes() {
+  QFETCH(int, kind);
+  QFETCH(bool, withCancel);
+  QFETCH(QString, press);
+  QFETCH(QString, title);
+  QFETCH(bool, answer);
+  QWidget parent;
+  TQtDialogs dialogs(&parent);
+  QString seenTitle, seenText;
+  QStringList seenButtons;
+  WhenOpen<QMessageBox>([&](QMessageBox* box) {
+    seenTitle = box->windowTitle();
+    seenText = box->text();
+    seenButtons = ButtonTexts(box);
+    QTest::mouseClick(ButtonNamed(box, press), Qt::LeftButton);
+  });
+  const bool got = dialogs.MessageBox(static_cast<TMsgKind>(kind), QStringLiteral("本文"),
+                                      withCancel ? TMsgButtons::mbOKCancel : TMsgButtons::mbOK);
+  QCOMPARE(got, answer);
+  QCOMPARE(seenTitle, title);
+  QCOMPARE(seenText, QStringLiteral("本文"));
+  seenButtons.sort();
+  const QStringList expected = withCancel ? QStringList{"OK", "キャンセル"} : QStringList{"OK"};
+  QCOMPARE(seenButtons, expected);
+}
+
+void DialogsTest::errorBox() {
+  QWidget parent;
+  TQtDialogs dialogs(&parent);
+  QString title, text;
+  QStringList buttons;
+  QMessageBox::Icon icon = QMessageBox::NoIcon;
+  WhenOpen<QMessageBox>([&](QMessageBox* box) {
+    title = box->windowTitle();
+    text = box->text();
+    buttons = ButtonTexts(box);
+    icon = box->icon();
+    QTest::mouseClick(box->buttons().first(), Qt::LeftButton);
+  });
+  dialogs.ErrorBox(QStringLiteral("Cannot open file \"x\""));
+  QCOMPARE(title, QStringLiteral("Corvane"));
+  QCOMPARE(text, QStringLiteral("Cannot open file \"x\"."));
+  QCOMPARE(buttons, QStringList{"OK"});
+  QCOMPARE(icon, QMessageBox::Critical);
+}
+
+void DialogsTest::openDialogKeepsItsFolder() {
+  TSandbox sandbox;
+  WriteAll(sandbox.Documents() / "letter_bob.KVX", "x");
+  WriteAll(sandbox.Documents() / "notes.txt", "y");
+  QWidget parent;
+  TQtDialogs dialogs(&parent);
+  const QString folder = QString::fromStdString(sandbox.Documents().string());
+  QStringList filters;
+  QString startFolder;
+  WhenOpen<QFileDialog>([&](QFileDialog* d) {
+    filters = d->nameFilters();
+    d->setDirectory(folder);
+    d->selectFile(QStringLiteral("letter_bob.KVX"));
+    QMetaObject::invokeMethod(d, "accept");
+  });
+  QCOMPARE(dialogs.OpenFile(QStringLiteral("KOVA Encrypted files (*.KVX)")), folder + "/letter_bob.KVX");
+  QCOMPARE(filters, QStringList{"KOVA Encrypted files (*.KVX)"});
+
+  // The next run starts in the folder the last one showed, with no file name; cancelling gives nothing.
+  bool nameCleared = false;
+  WhenOpen<QFileDialog>([&](QFileDialog* d) {
+    startFolder = QDir(d->directory()).absolutePath();
+    nameCleared = d->selectedFiles().isEmpty() || QFileInfo(d->selectedFiles().first()).isDir();
+    d->reject();
+  });
+  QVERIFY(!dialogs.OpenFile(QString()).has_value());
+  QCOMPARE(startFolder, folder);
+  QVERIFY(nameCleared);
+}
+
+QTEST_MAIN(DialogsTest)
+#include "DialogsTest.moc"
