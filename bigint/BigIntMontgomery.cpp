@@ -1,5 +1,6 @@
-// Montgomery multiplication over 64-bit limbs (product scanning with the reduction interleaved, and a
-// squaring that forms each cross product once), and a sliding-window exponentiation on top.
+// Montgomery multiplication over 64-bit limbs: product scanning with the reduction interleaved for
+// products, a squaring that forms each cross product once followed by a scanning reduction, and a
+// sliding-window exponentiation on top.
 #include "bigint/BigIntMontgomery.h"
 
 #include <algorithm>
@@ -78,37 +79,60 @@ void MontMulScan(uint64_t* r, const uint64_t* a, const uint64_t* b, const uint64
   FinalSubtract(r, acc.lo, n, k);
 }
 
-// The cross products a[j] * a[i - j] (j < i - j) of a column are summed once and doubled.
-void AddSquareColumn(Accumulator& acc, const uint64_t* a, size_t i, size_t k) {
-  Accumulator cross;
-  for (size_t j = i < k ? 0 : i - k + 1; j < i - j; ++j) cross.Add(a[j], a[i - j]);
-  const uint64_t lo = cross.lo << 1;
-  const uint64_t mid = (cross.mid << 1) | (cross.lo >> 63);
-  const uint64_t hi = (cross.hi << 1) | (cross.mid >> 63);
-  u128 s = static_cast<u128>(acc.lo) + lo;
-  acc.lo = static_cast<uint64_t>(s);
-  s = static_cast<u128>(acc.mid) + mid + static_cast<uint64_t>(s >> 64);
-  acc.mid = static_cast<uint64_t>(s);
-  acc.hi += hi + static_cast<uint64_t>(s >> 64);
-  if (i % 2 == 0) acc.Add(a[i / 2], a[i / 2]);
+// t[0..2k-1] := a * a by product scanning: cross products once per column, then the whole array is
+// doubled and the squares of the limbs added.
+void SquareColumns(uint64_t* t, const uint64_t* a, size_t k) {
+  Accumulator acc;
+  for (size_t i = 0; i + 1 < 2 * k; ++i) {
+    for (size_t j = i < k ? 0 : i - k + 1; j < i - j; ++j) acc.Add(a[j], a[i - j]);
+    t[i] = acc.lo;
+    acc.Shift();
+  }
+  t[2 * k - 1] = acc.lo;
+  uint64_t carry = 0;
+  uint64_t shiftedOut = 0;
+  for (size_t i = 0; i < k; ++i) {
+    const u128 sq = static_cast<u128>(a[i]) * a[i];
+    const uint64_t lo = t[2 * i], hi = t[2 * i + 1];
+    u128 s = static_cast<u128>((lo << 1) | shiftedOut) + static_cast<uint64_t>(sq) + carry;
+    t[2 * i] = static_cast<uint64_t>(s);
+    s = static_cast<u128>((hi << 1) | (lo >> 63)) + static_cast<uint64_t>(sq >> 64) +
+        static_cast<uint64_t>(s >> 64);
+    t[2 * i + 1] = static_cast<uint64_t>(s);
+    carry = static_cast<uint64_t>(s >> 64);
+    shiftedOut = hi >> 63;
+  }
 }
 
-void MontSqrScan(uint64_t* r, const uint64_t* a, const uint64_t* n, uint64_t n0inv, uint64_t* m, size_t k) {
+// r := t * 2^(-64k) mod n by product scanning over the columns of m * n + t.
+void ReduceColumns(uint64_t* r, const uint64_t* t, const uint64_t* n, uint64_t n0inv, uint64_t* m, size_t k) {
   Accumulator acc;
   for (size_t i = 0; i < k; ++i) {
-    AddSquareColumn(acc, a, i, k);
     for (size_t j = 0; j < i; ++j) acc.Add(m[j], n[i - j]);
+    const u128 s = ((static_cast<u128>(acc.mid) << 64) | acc.lo) + t[i];
+    acc.hi += s < t[i];
+    acc.lo = static_cast<uint64_t>(s);
+    acc.mid = static_cast<uint64_t>(s >> 64);
     m[i] = acc.lo * n0inv;
     acc.Add(m[i], n[0]);
     acc.Shift();
   }
   for (size_t i = k; i < 2 * k; ++i) {
-    if (i < 2 * k - 1) AddSquareColumn(acc, a, i, k);
     for (size_t j = i - k + 1; j < k; ++j) acc.Add(m[j], n[i - j]);
+    const u128 s = ((static_cast<u128>(acc.mid) << 64) | acc.lo) + t[i];
+    acc.hi += s < t[i];
+    acc.lo = static_cast<uint64_t>(s);
+    acc.mid = static_cast<uint64_t>(s >> 64);
     r[i - k] = acc.lo;
     acc.Shift();
   }
   FinalSubtract(r, acc.lo, n, k);
+}
+
+void MontSqrSeparate(uint64_t* r, const uint64_t* a, const uint64_t* n, uint64_t n0inv, uint64_t* scratch,
+                     size_t k) {
+  SquareColumns(scratch, a, k);
+  ReduceColumns(r, scratch, n, n0inv, scratch + 2 * k, k);
 }
 
 void MontSqrViaMul(uint64_t* r, const uint64_t* a, const uint64_t* n, uint64_t n0inv, uint64_t* m, size_t k) {
@@ -159,10 +183,10 @@ TMontgomery64::TMontgomery64(const TBigInt& n) : modulus_(n) {
   rSquared.digits.assign((128 * k_) / kDigitBits + 1, 0);
   rSquared.digits.back() = uint32_t{1} << ((128 * k_) % kDigitBits);
   r2_ = DigitsToLimbs(BigIntModulo(rSquared, n).digits, k_);
-  scratch_.assign(2 * k_ + 1, 0);
+  scratch_.assign(3 * k_ + 1, 0);
   mul_ = &MontMulScan;
-  // Below about 1500 bits the doubled-column bookkeeping costs more than the products it saves.
-  sqr_ = k_ < 24 ? &MontSqrViaMul : &MontSqrScan;
+  // For a few limbs the separate squaring and reduction passes cost more than the products they save.
+  sqr_ = k_ < 8 ? &MontSqrViaMul : &MontSqrSeparate;
 }
 
 TMontgomery64::~TMontgomery64() {

@@ -18,7 +18,7 @@ Limbs DigitsToLimbs(const std::vector<uint32_t>& digits, size_t count);
 // Limbs back to a normalised TBigInt with flag 1.
 TBigInt LimbsToBigInt(const Limbs& limbs);
 
-// r := a * b * R^-1 mod n and r := a * a * R^-1 mod n over k limbs, with t a scratch area of 2k + 1 limbs.
+// r := a * b * R^-1 mod n and r := a * a * R^-1 mod n over k limbs, with t a scratch area of 3k + 1 limbs.
 using MontMulFn = void (*)(uint64_t* r, const uint64_t* a, const uint64_t* b, const uint64_t* n,
                            uint64_t n0inv, uint64_t* t, size_t k);
 using MontSqrFn = void (*)(uint64_t* r, const uint64_t* a, const uint64_t* n, uint64_t n0inv, uint64_t* t,
@@ -54,7 +54,7 @@ class TMontgomery64 {
   Limbs n_;
   Limbs r2_;               // R^2 mod n, R = 2^(64k)
   uint64_t n0inv_;         // -n^-1 mod 2^64
-  mutable Limbs scratch_;  // 2k + 1 limbs for products
+  mutable Limbs scratch_;  // 3k + 1 limbs: a double-length product and m
   MontMulFn mul_;
   MontSqrFn sqr_;
 };

@@ -94,7 +94,7 @@ TEST(BigIntVersusGmp, SmallOperandOperations) {
   }
 }
 
-// Moduli of 1..70 digits reach both squaring kernels (below and from 24 limbs) and every window width.
+// Moduli of 1..70 digits reach both squaring kernels (below and from 8 limbs) and every window width.
 TEST(BigIntVersusGmp, ModularPower) {
   OperandGenerator gen(0xC0FFEE04);
   for (int i = 0; i < 1500; ++i) {
