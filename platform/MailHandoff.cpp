@@ -1,5 +1,7 @@
 #include "platform/MailHandoff.h"
 
+#include <QCoreApplication>
+#include <QEventLoop>
 #include <QProcess>
 
 namespace corvane {
@@ -20,7 +22,14 @@ int RunProcess(const QString& program, const QStringList& arguments) {
   QProcess process;
   process.start(program, arguments);
   if (!process.waitForStarted()) return -1;
-  // xdg-email returns once the mail program has the message; the compose window may stay open for long.
+  // xdg-email may run the mail program in the foreground until its compose window closes. The caller's
+  // windows keep painting meanwhile: the wait runs the event loop (the caller has disabled its windows).
+  if (QCoreApplication::instance() && process.state() != QProcess::NotRunning) {
+    QEventLoop loop;
+    QObject::connect(&process, &QProcess::finished, &loop, &QEventLoop::quit);
+    QObject::connect(&process, &QProcess::errorOccurred, &loop, &QEventLoop::quit);
+    if (process.state() != QProcess::NotRunning) loop.exec();
+  }
   process.waitForFinished(-1);
   if (process.exitStatus() != QProcess::NormalExit) return -1;
   return process.exitCode();
