@@ -54,7 +54,7 @@ int Decode(const std::string& method, const std::string& packed, uint64_t size, 
   return status;
 }
 
-TEST(Crc16, KnownValueAndFastPathEqualsPortable) {
+TEST(LhaCrc16, KnownValueAndFastPathEqualsPortable) {
   // CRC-16/ARC check value.
   EXPECT_EQ(Crc16Portable(0, Bytes("123456789"), 9), 0xBB3D);
   const std::string data = MakeNoise(4096 + 37, 7);
@@ -66,7 +66,7 @@ TEST(Crc16, KnownValueAndFastPathEqualsPortable) {
           << start << " " << len;
 }
 
-TEST(Huffman, LengthsStayWithinSixteenBitsForSkewedFrequencies) {
+TEST(LhaHuffman, LengthsStayWithinSixteenBitsForSkewedFrequencies) {
   // Fibonacci frequencies would give a 30-deep tree without the limit.
   std::vector<uint32_t> freq(30);
   freq[0] = freq[1] = 1;
@@ -90,7 +90,7 @@ TEST(Huffman, LengthsStayWithinSixteenBitsForSkewedFrequencies) {
   }
 }
 
-TEST(Huffman, RefusesOverfullCodeAndReportsUnusedCodes) {
+TEST(LhaHuffman, RefusesOverfullCodeAndReportsUnusedCodes) {
   THuffmanDecoder decoder;
   const uint8_t overfull[] = {1, 1, 1};
   EXPECT_FALSE(decoder.Build(overfull, 3, 8));
@@ -130,7 +130,7 @@ std::vector<TCodecCase> CodecCases() {
            }()}};
 }
 
-TEST(Codec, EveryMethodRoundTripsEveryKindOfData) {
+TEST(LhaCodec, EveryMethodRoundTripsEveryKindOfData) {
   for (const char* name : {"-lh4-", "-lh5-", "-lh6-", "-lh7-"}) {
     const TMethod* method = FindMethod(name);
     ASSERT_NE(method, nullptr);
@@ -144,14 +144,14 @@ TEST(Codec, EveryMethodRoundTripsEveryKindOfData) {
   }
 }
 
-TEST(Codec, OutputDoesNotDependOnHowInputIsFed) {
+TEST(LhaCodec, OutputDoesNotDependOnHowInputIsFed) {
   const TMethod& lh5 = *FindMethod("-lh5-");
   const std::string data = MakeText(700000, 9);
   EXPECT_EQ(Encode(lh5, data, 1), Encode(lh5, data, 1 << 20));
   EXPECT_EQ(Encode(lh5, data, 4097), Encode(lh5, data, 1 << 20));
 }
 
-TEST(Codec, TextShrinksAndWindowSizeHelps) {
+TEST(LhaCodec, TextShrinksAndWindowSizeHelps) {
   const std::string data = MakeText(400000, 10);
   const size_t lh5 = Encode(*FindMethod("-lh5-"), data).size();
   const size_t lh7 = Encode(*FindMethod("-lh7-"), data).size();
@@ -159,7 +159,7 @@ TEST(Codec, TextShrinksAndWindowSizeHelps) {
   EXPECT_LE(lh7, lh5);
 }
 
-TEST(Codec, DamagedStreamsFailCleanly) {
+TEST(LhaCodec, DamagedStreamsFailCleanly) {
   const std::string data = MakeText(50000, 11);
   const uint16_t crc = Crc16(0, Bytes(data), data.size());
   const std::string packed = Encode(*FindMethod("-lh5-"), data);

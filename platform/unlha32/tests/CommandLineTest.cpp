@@ -8,7 +8,7 @@
 namespace corvane::lha::test {
 namespace {
 
-TEST(CommandLine, TheWizardsPackingCall) {
+TEST(LhaCommandLine, TheWizardsPackingCall) {
   TCommand c;
   ASSERT_EQ(
       ParseCommand("u -+ -n1 -p1 -x0 -jso1  \"STEM.KVX\" \"STEM.RJN\" \"/full/path/SOURCE.Enc\" ", true, c),
@@ -21,7 +21,7 @@ TEST(CommandLine, TheWizardsPackingCall) {
   EXPECT_EQ(c.method, "-lh5-");
 }
 
-TEST(CommandLine, TheWizardsExtractionCall) {
+TEST(LhaCommandLine, TheWizardsExtractionCall) {
   TCommand c;
   ASSERT_EQ(ParseCommand("x -+ -n1 -x0 -jse1 -jso1  \"/full/path/STEM.KVX\" ", true, c), 0);
   EXPECT_EQ(c.letter, 'x');
@@ -30,7 +30,7 @@ TEST(CommandLine, TheWizardsExtractionCall) {
   EXPECT_TRUE(c.files.empty());
 }
 
-TEST(CommandLine, SwitchesBaseDirectoryQuotingAndResponseFile) {
+TEST(LhaCommandLine, SwitchesBaseDirectoryQuotingAndResponseFile) {
   TCommand c;
   ASSERT_EQ(ParseCommand(
                 "A -lh7- -r -x1 -jx\"*.bak\" -w\"C:\\tmp\\\" -zz9 \"my archive.lzh\" out\\ plain \"-dash\"",
@@ -54,7 +54,7 @@ TEST(CommandLine, SwitchesBaseDirectoryQuotingAndResponseFile) {
   fs::remove(response);
 }
 
-TEST(CommandLine, Refusals) {
+TEST(LhaCommandLine, Refusals) {
   TCommand c;
   EXPECT_EQ(ParseCommand(nullptr, true, c), UNLHA_ERROR_COMMAND);
   EXPECT_EQ(ParseCommand("", true, c), UNLHA_ERROR_COMMAND);
@@ -67,7 +67,7 @@ TEST(CommandLine, Refusals) {
   EXPECT_EQ(noLetter.files, std::vector<std::string>{"b.txt"});
 }
 
-TEST(CommandLine, Wildcards) {
+TEST(LhaCommandLine, Wildcards) {
   struct {
     const char* pattern;
     const char* name;

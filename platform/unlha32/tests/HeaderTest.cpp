@@ -69,7 +69,7 @@ std::string Level1(const std::string& dir, const std::string& name, const std::s
          data;
 }
 
-TEST(Header, Level0WithAndWithoutUnixExtension) {
+TEST(LhaHeader, Level0WithAndWithoutUnixExtension) {
   const std::string plain = Level0("DIR\\FILE.TXT", "hello", false) + std::string(1, '\0');
   TMemorySource src(reinterpret_cast<const uint8_t*>(plain.data()), plain.size());
   TMember m;
@@ -89,7 +89,7 @@ TEST(Header, Level0WithAndWithoutUnixExtension) {
   EXPECT_EQ(m.mode, 0100640);
 }
 
-TEST(Header, Level1DirectoryExtensionAndPackedSize) {
+TEST(LhaHeader, Level1DirectoryExtensionAndPackedSize) {
   const std::string a = Level1(std::string("sub\xFF", 4), "x.bin", "12345") + std::string(1, '\0');
   TMemorySource src(reinterpret_cast<const uint8_t*>(a.data()), a.size());
   std::vector<TMember> members;
@@ -100,7 +100,7 @@ TEST(Header, Level1DirectoryExtensionAndPackedSize) {
   EXPECT_EQ(a.substr(members[0].dataOffset, 5), "12345");
 }
 
-TEST(Header, Level2RoundTripIncludingThePaddedSize) {
+TEST(LhaHeader, Level2RoundTripIncludingThePaddedSize) {
   // Name lengths around the one that makes the header size a multiple of 256.
   for (size_t len = 180; len < 240; ++len) {
     TMember in;
@@ -129,7 +129,7 @@ TEST(Header, Level2RoundTripIncludingThePaddedSize) {
   }
 }
 
-TEST(Header, DamageIsDetected) {
+TEST(LhaHeader, DamageIsDetected) {
   TMember in;
   in.name = "file";
   in.method = "-lh0-";
@@ -169,7 +169,7 @@ TEST(Header, DamageIsDetected) {
   }
 }
 
-TEST(Names, SafetyRules) {
+TEST(LhaNames, SafetyRules) {
   for (const char* bad : {"/etc/passwd", "../x", "a/../../x", "a\\..\\x", "C:x", "c:/x", "\\\\server\\x", ""})
     EXPECT_FALSE(IsSafeMemberName(bad)) << bad;
   EXPECT_FALSE(IsSafeMemberName(std::string("a\0b", 3)));

@@ -82,7 +82,7 @@ bool IsAscii(const std::string& s) {
   return std::all_of(s.begin(), s.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
 }
 
-class Interop : public TScratch {
+class LhaInterop : public TScratch {
  protected:
   void SetUp() override {
     TScratch::SetUp();
@@ -105,7 +105,7 @@ class Interop : public TScratch {
   }
 };
 
-TEST_F(Interop, PeersListAndExtractOurArchives) {
+TEST_F(LhaInterop, PeersListAndExtractOurArchives) {
   size_t ran = 0;
   for (const auto& peer : Peers()) {
     if (!HaveProgram(peer.program)) continue;
@@ -137,7 +137,7 @@ TEST_F(Interop, PeersListAndExtractOurArchives) {
   if (ran == 0) GTEST_SKIP() << "no other LHA program installed";
 }
 
-TEST_F(Interop, WeReadArchivesWrittenByJlha) {
+TEST_F(LhaInterop, WeReadArchivesWrittenByJlha) {
   if (!HaveProgram("jlha")) GTEST_SKIP() << "jlha not installed";
   // jlha takes names as ISO-8859-1, so its archives use the plain names here.
   std::vector<TFile> files;
@@ -165,7 +165,7 @@ TEST_F(Interop, WeReadArchivesWrittenByJlha) {
   }
 }
 
-TEST(Fixtures, ArchivesOfOtherProgramsExtractByteForByte) {
+TEST(LhaFixtures, ArchivesOfOtherProgramsExtractByteForByte) {
   const std::string text = ReadFile(FixturePath("text.txt"));
   ASSERT_EQ(text.size(), 20000u);
   for (const char* name :

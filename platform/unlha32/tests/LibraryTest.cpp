@@ -71,9 +71,9 @@ void SetMtime(const fs::path& path, time_t when) {
   ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
 }
 
-class Library : public TScratch {};
+class LhaLibrary : public TScratch {};
 
-TEST_F(Library, PackListAndExtractWithAndWithoutPaths) {
+TEST_F(LhaLibrary, PackListAndExtractWithAndWithoutPaths) {
   fs::create_directories("src/sub");
   const std::string text = MakeText(300000), noise = MakeNoise(70000);
   WriteFile("src/empty", "");
@@ -111,7 +111,7 @@ TEST_F(Library, PackListAndExtractWithAndWithoutPaths) {
   EXPECT_EQ(Leftovers(".", {"noise.bin"}), std::vector<std::string>{});
 }
 
-TEST_F(Library, LargeIncompressibleFileIsStoredWhole) {
+TEST_F(LhaLibrary, LargeIncompressibleFileIsStoredWhole) {
   // Above the size where the kernel copies the data and a second thread computes the CRC.
   const std::string noise = MakeNoise(9 << 20, 31);
   WriteFile("big.bin", noise);
@@ -126,7 +126,7 @@ TEST_F(Library, LargeIncompressibleFileIsStoredWhole) {
   EXPECT_LT(fs::file_size("t.lzh"), noise.size() + 100);  // header and end mark only
 }
 
-TEST_F(Library, TimesAndPermissionsRoundTrip) {
+TEST_F(LhaLibrary, TimesAndPermissionsRoundTrip) {
   WriteFile("f.txt", "content");
   ::chmod("f.txt", 0640);
   SetMtime("f.txt", 1600000000);
@@ -154,7 +154,7 @@ TEST_F(Library, TimesAndPermissionsRoundTrip) {
   EXPECT_EQ(st.st_mtime, 1600000000);
 }
 
-TEST_F(Library, UpdateReplacesNewerKeepsOthersAndDeleteRemoves) {
+TEST_F(LhaLibrary, UpdateReplacesNewerKeepsOthersAndDeleteRemoves) {
   WriteFile("a.txt", "old a");
   WriteFile("b.txt", "old b");
   SetMtime("a.txt", 1500000000);
@@ -188,7 +188,7 @@ TEST_F(Library, UpdateReplacesNewerKeepsOthersAndDeleteRemoves) {
             std::vector<std::string>{});
 }
 
-TEST_F(Library, TheWizardsTwoCalls) {
+TEST_F(LhaLibrary, TheWizardsTwoCalls) {
   fs::create_directories("full/path");
   const std::string payload = MakeNoise(5000);
   WriteFile("STEM.RJN", "session line;\r\n");
@@ -207,7 +207,7 @@ TEST_F(Library, TheWizardsTwoCalls) {
   EXPECT_EQ(ReadFile("SOURCE.Enc"), payload);
 }
 
-TEST_F(Library, MethodSwitches) {
+TEST_F(LhaLibrary, MethodSwitches) {
   const std::string text = MakeText(200000);
   WriteFile("t.txt", text);
   for (const char* method : {"-lh0-", "-lh4-", "-lh5-", "-lh6-", "-lh7-"}) {
@@ -225,7 +225,7 @@ TEST_F(Library, MethodSwitches) {
   }
 }
 
-TEST_F(Library, OutputBufferIsTruncatedAndTerminated) {
+TEST_F(LhaLibrary, OutputBufferIsTruncatedAndTerminated) {
   WriteFile("a.txt", "a");
   ASSERT_EQ(Lha("a \"t.lzh\" a.txt"), 0);
   char small[8];
@@ -257,7 +257,7 @@ int RecordProgress(void* owner, uint32_t state, TUnlhaProgress* record) {
   return 0;
 }
 
-TEST_F(Library, ProgressReachesTheOwnerAndCancelStops) {
+TEST_F(LhaLibrary, ProgressReachesTheOwnerAndCancelStops) {
   WriteFile("a.txt", MakeText(1 << 20));
   WriteFile("b.txt", "b");
   TRecorder recorder;
@@ -291,7 +291,7 @@ TEST_F(Library, ProgressReachesTheOwnerAndCancelStops) {
   EXPECT_EQ(Leftovers(".", {"a.txt", "b.txt", "c.txt", "t.lzh", "out"}), std::vector<std::string>{});
 }
 
-TEST_F(Library, UnsafeNamesAreRefused) {
+TEST_F(LhaLibrary, UnsafeNamesAreRefused) {
   fs::create_directories("target");
   fs::create_directories("outside");
   ::symlink((dir_ / "outside").c_str(), "target/link");
@@ -317,7 +317,7 @@ TEST_F(Library, UnsafeNamesAreRefused) {
   EXPECT_EQ(Leftovers("bare", {"fine.txt", "through.txt"}), std::vector<std::string>{});
 }
 
-TEST_F(Library, CrcErrorWritesNothingUnderTheMemberName) {
+TEST_F(LhaLibrary, CrcErrorWritesNothingUnderTheMemberName) {
   WriteFile("good.txt", MakeText(50000));
   ASSERT_EQ(Lha("a \"t.lzh\" good.txt"), 0);
   std::string archive = ReadFile("t.lzh");
@@ -341,7 +341,7 @@ TEST_F(Library, CrcErrorWritesNothingUnderTheMemberName) {
   EXPECT_EQ(Leftovers("out", {}), std::vector<std::string>{});
 }
 
-TEST_F(Library, DamagedAndForeignArchives) {
+TEST_F(LhaLibrary, DamagedAndForeignArchives) {
   WriteFile("a.txt", MakeText(20000));
   ASSERT_EQ(Lha("a \"t.lzh\" a.txt"), 0);
   const std::string archive = ReadFile("t.lzh");
@@ -373,7 +373,7 @@ TEST_F(Library, DamagedAndForeignArchives) {
   EXPECT_EQ(Lha("x \"method.lzh\" out/"), UNLHA_ERROR_METHOD);
 }
 
-TEST_F(Library, FailedUpdateKeepsThePreviousArchive) {
+TEST_F(LhaLibrary, FailedUpdateKeepsThePreviousArchive) {
   WriteFile("a.txt", "a");
   ASSERT_EQ(Lha("a \"t.lzh\" a.txt"), 0);
   const std::string before = ReadFile("t.lzh");
@@ -392,7 +392,7 @@ TEST_F(Library, FailedUpdateKeepsThePreviousArchive) {
   EXPECT_EQ(Leftovers(".", {"a.txt", "t.lzh", "ro"}), std::vector<std::string>{});
 }
 
-TEST_F(Library, ExtractToMemory) {
+TEST_F(LhaLibrary, ExtractToMemory) {
   WriteFile("a.txt", "first");
   WriteFile("b.txt", MakeText(10000));
   ::chmod("b.txt", 0600);
@@ -418,7 +418,7 @@ TEST_F(Library, ExtractToMemory) {
             UNLHA_ERROR_COMMAND);
 }
 
-TEST_F(Library, RecursionAndExclusion) {
+TEST_F(LhaLibrary, RecursionAndExclusion) {
   fs::create_directories("tree/a/b");
   WriteFile("tree/a/b/deep.txt", "deep");
   WriteFile("tree/top.txt", "top");
@@ -432,7 +432,7 @@ TEST_F(Library, RecursionAndExclusion) {
   EXPECT_FALSE(fs::exists("out/tree/skip.bak"));
 }
 
-TEST_F(Library, ContainerVectorsPackedByJlha) {
+TEST_F(LhaLibrary, ContainerVectorsPackedByJlha) {
   for (const char* name : {"container/letter_alice@example.com.KVX",
                            "container/enc-first-level0/letter_alice@example.com.KVX"}) {
     const std::string archive = VectorPath(name).string();
