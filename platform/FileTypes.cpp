@@ -203,6 +203,10 @@ std::string DesktopExecLine(const fs::path& executable) {
       quoted += "\\\\\\\\";
     } else if (c == '%') {
       quoted += "%%";
+    } else if (c == '\n') {
+      quoted += "\\n";  // a raw line end would end the entry's line
+    } else if (c == '\r') {
+      quoted += "\\r";
     } else {
       quoted += c;
     }

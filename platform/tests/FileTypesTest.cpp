@@ -5,6 +5,7 @@
 
 #include <QProcess>
 #include <QStandardPaths>
+#include <random>
 
 #include "common/Exception.h"
 #include "platform/FileTypes.h"
@@ -122,8 +123,30 @@ TEST(FileTypes, ExecLineQuotesThePath) {
       {"/x/\"q\"/c", "\"/x/\\\\\"q\\\\\"/c\" %f"},
       {"/x/$HOME/`c`", "\"/x/\\\\$HOME/\\\\`c\\\\`\" %f"},
       {"/x/back\\slash", "\"/x/back\\\\\\\\slash\" %f"},
+      {"/x/two\nlines\r", "\"/x/two\\nlines\\r\" %f"},
   };
   for (const auto& [path, line] : cases) EXPECT_EQ(DesktopExecLine(path), line) << path;
+}
+
+// mimeapps.list is another program's file too: any bytes in it are edited without harm, and the edits
+// are idempotent.
+TEST(FileTypes, MimeAppsEditsSurviveAnyBytes) {
+  const std::string mime = "application/x-corvane-kvk", id = "corvane-kvk.desktop";
+  const std::string entry = mime + "=" + id + ";";
+  std::mt19937 random(20261210);
+  static const char kAlphabet[] = "[]=;\n\r\t \0ab/-.Default Applications";
+  const std::string alphabet(kAlphabet, sizeof kAlphabet - 1);
+  for (int round = 0; round < 2000; ++round) {
+    std::string list;
+    const int length = static_cast<int>(random() % 120);
+    for (int i = 0; i < length; ++i) list += alphabet[random() % alphabet.size()];
+    if (round % 3 == 0) list = "[Default Applications]\n" + list;
+    const std::string set = SetDefaultApplication(list, mime, id);
+    ASSERT_NE(set.find(entry), std::string::npos) << round;
+    ASSERT_EQ(SetDefaultApplication(set, mime, id), set) << round;
+    const std::string removed = RemoveDefaultApplication(set, mime, id);
+    ASSERT_EQ(SetDefaultApplication(removed, mime, id), set) << round;
+  }
 }
 
 TEST(FileTypes, WriteFailureRaisesAndKeepsEarlierPieces) {
