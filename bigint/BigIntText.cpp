@@ -1,21 +1,21 @@
 // Decimal, bit, byte and radix-64 forms of integers and byte strings.
 //
-// The conversions work on the digits directly instead of through intermediate bit texts: decimal text
-// is read nine characters at a time (value := value * 10^9 + chunk) and written by repeated division by
-// 10^9, which is linear per chunk rather than per bit.
+// The conversions work on the digits directly instead of through intermediate bit texts. Decimal text
+// goes through 64-bit limbs: it is read nineteen characters at a time (value := value * 10^19 + chunk)
+// and written by repeated division by 10^19, each step linear in the number's length.
 #include "bigint/BigIntText.h"
 
 #include <algorithm>
 #include <array>
 
 #include "bigint/BigIntInternal.h"
+#include "bigint/BigIntMontgomery.h"
 #include "common/SecureWipe.h"
 
 namespace corvane {
 
 namespace {
 
-constexpr uint32_t kChunkBase = 1000000000;
 constexpr size_t kChunkChars = 9;
 
 bool IsDigit(char c) {
@@ -63,21 +63,56 @@ void RequireDecimalChunks(std::string_view digits) {
   }
 }
 
-uint32_t ChunkValue(std::string_view chunk) {
-  uint32_t v = 0;
-  for (const char c : chunk) v = v * 10 + static_cast<uint32_t>(c - '0');
+using u128 = unsigned __int128;
+
+// The widest power of ten in one limb, and the reciprocal that turns division by it into
+// multiplications (Moller and Granlund, "Improved division by invariant integers", algorithm 4).
+// 10^19 has its top bit set, so it needs no normalising shift.
+constexpr size_t kLimbChunkChars = 19;
+constexpr uint64_t kLimbChunkBase = 10000000000000000000ull;
+constexpr uint64_t kLimbChunkReciprocal = static_cast<uint64_t>(~u128{0} / kLimbChunkBase - (u128{1} << 64));
+static_assert(kLimbChunkBase >> 63 == 1);
+
+uint64_t LimbChunkValue(std::string_view chunk) {
+  uint64_t v = 0;
+  for (const char c : chunk) v = v * 10 + static_cast<uint64_t>(c - '0');
   return v;
 }
 
-// digits := digits * m + add, with m, add < 2^31.
-void MultiplyAdd(std::vector<uint32_t>& digits, uint32_t m, uint32_t add) {
+// limbs := limbs * m + add.
+void MultiplyAddLimbs(bigint_internal::Limbs& limbs, uint64_t m, uint64_t add) {
   uint64_t carry = add;
-  for (uint32_t& digit : digits) {
-    const uint64_t t = uint64_t{digit} * m + carry;
-    digit = static_cast<uint32_t>(t & kDigitMask);
-    carry = t >> kDigitBits;
+  for (uint64_t& limb : limbs) {
+    const u128 t = static_cast<u128>(limb) * m + carry;
+    limb = static_cast<uint64_t>(t);
+    carry = static_cast<uint64_t>(t >> 64);
   }
-  if (carry != 0) digits.push_back(static_cast<uint32_t>(carry));
+  if (carry != 0) limbs.push_back(carry);
+}
+
+// limbs := floor(limbs / 10^19) with zero top limbs removed (one limb kept); returns the remainder.
+uint64_t DivideLimbsByChunkBase(bigint_internal::Limbs& limbs) {
+  constexpr uint64_t d = kLimbChunkBase;
+  uint64_t rem = 0;  // always below d
+  for (size_t j = limbs.size(); j-- > 0;) {
+    const uint64_t u0 = limbs[j];
+    const u128 product =
+        static_cast<u128>(kLimbChunkReciprocal) * rem + ((static_cast<u128>(rem) << 64) | u0);
+    uint64_t q = static_cast<uint64_t>(product >> 64) + 1;
+    uint64_t r = u0 - q * d;
+    if (r > static_cast<uint64_t>(product)) {
+      --q;
+      r += d;
+    }
+    if (r >= d) {
+      ++q;
+      r -= d;
+    }
+    limbs[j] = q;
+    rem = r;
+  }
+  while (limbs.size() > 1 && limbs.back() == 0) limbs.pop_back();
+  return rem;
 }
 
 int Radix64Value(char c) {
@@ -93,19 +128,6 @@ bool Bit(const TBigInt& v, uint64_t i) {
   return (v.digits[i / kDigitBits] >> (i % kDigitBits)) & 1;
 }
 
-// digits := floor(digits / 10^9), trimmed; returns the remainder. The divisor is a constant, so the
-// compiler turns each division into a multiplication.
-uint32_t DivideByChunkBase(std::vector<uint32_t>& digits) {
-  uint64_t rem = 0;
-  for (size_t j = digits.size(); j-- > 0;) {
-    const uint64_t t = (rem << kDigitBits) | digits[j];
-    digits[j] = static_cast<uint32_t>(t / kChunkBase);
-    rem = t % kChunkBase;
-  }
-  bigint_internal::Trim(digits);
-  return static_cast<uint32_t>(rem);
-}
-
 }  // namespace
 
 TBigInt BigIntFromDecimalText(std::string_view text) {
@@ -116,26 +138,29 @@ TBigInt BigIntFromDecimalText(std::string_view text) {
   if (negative) text.remove_prefix(1);
   while (text.size() > 1 && text[0] == '0') text.remove_prefix(1);
   RequireDecimalChunks(text);
-  const size_t leading = text.size() % kChunkChars == 0 ? kChunkChars : text.size() % kChunkChars;
-  MultiplyAdd(result.digits, kChunkBase, ChunkValue(text.substr(0, leading)));
-  for (size_t pos = leading; pos < text.size(); pos += kChunkChars)
-    MultiplyAdd(result.digits, kChunkBase, ChunkValue(text.substr(pos, kChunkChars)));
-  bigint_internal::Trim(result.digits);
+  const size_t leading = text.size() % kLimbChunkChars == 0 ? kLimbChunkChars : text.size() % kLimbChunkChars;
+  bigint_internal::Limbs limbs{LimbChunkValue(text.substr(0, leading))};
+  limbs.reserve(text.size() / kLimbChunkChars + 2);
+  for (size_t pos = leading; pos < text.size(); pos += kLimbChunkChars)
+    MultiplyAddLimbs(limbs, kLimbChunkBase, LimbChunkValue(text.substr(pos, kLimbChunkChars)));
+  result = bigint_internal::LimbsToBigInt(limbs);
+  SecureWipe(limbs);
   result.signFlag = negative ? 0 : 1;
   return result;
 }
 
 std::string BigIntToDecimalText(const TBigInt& value) {
-  std::vector<uint32_t> work = value.digits;
-  std::vector<uint32_t> chunks;  // least significant first
+  bigint_internal::Limbs work =
+      bigint_internal::DigitsToLimbs(value.digits, std::max<uint64_t>(1, (BigIntBitLength(value) + 63) / 64));
+  std::vector<uint64_t> chunks;  // least significant first
   do {
-    chunks.push_back(DivideByChunkBase(work));
-  } while (!bigint_internal::IsZeroDigits(work));
+    chunks.push_back(DivideLimbsByChunkBase(work));
+  } while (work.size() > 1 || work[0] != 0);
   std::string text = value.signFlag == 0 ? "-" : "";
   text += std::to_string(chunks.back());
   for (size_t i = chunks.size() - 1; i-- > 0;) {
     const std::string part = std::to_string(chunks[i]);
-    text.append(kChunkChars - part.size(), '0');
+    text.append(kLimbChunkChars - part.size(), '0');
     text += part;
   }
   SecureWipe(work);
@@ -251,9 +276,9 @@ std::string Radix64TextToBytes(std::string_view text) {
 
 int64_t DecimalChunksDivideBySmall(std::vector<uint32_t>& chunks, int64_t d) {
   if (d <= 0) throw EBigIntError("Division by zero or by a negative small divisor");
-  unsigned __int128 rem = 0;
+  u128 rem = 0;
   for (size_t j = chunks.size(); j-- > 0;) {
-    const unsigned __int128 t = rem * kChunkBase + chunks[j];
+    const u128 t = rem * 1000000000u + chunks[j];
     chunks[j] = static_cast<uint32_t>(t / static_cast<uint64_t>(d));
     rem = t % static_cast<uint64_t>(d);
   }

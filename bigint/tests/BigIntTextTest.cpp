@@ -48,6 +48,23 @@ TEST(DecimalText, ReadsAndPrints) {
             "-1234567890123456789012345678901234567890");
 }
 
+// Powers of ten and the numbers just below them cross every chunk and limb boundary of the conversion.
+TEST(DecimalText, PowersOfTenRoundTrip) {
+  TBigInt power = Dec("1");
+  for (size_t k = 0; k <= 80; ++k) {
+    const std::string text = "1" + std::string(k, '0');
+    const std::string nines(k == 0 ? 1 : k, k == 0 ? '0' : '9');
+    EXPECT_EQ(BigIntFromDecimalText(text), power) << k;
+    EXPECT_EQ(BigIntToDecimalText(power), text) << k;
+    const TBigInt below = BigIntSubtract(power, Dec("1"));
+    EXPECT_EQ(BigIntFromDecimalText(nines), below) << k;
+    EXPECT_EQ(BigIntToDecimalText(below), nines) << k;
+    BigIntMultiplyBySmallInPlace(power, 10);
+  }
+  EXPECT_EQ(BigIntToDecimalText(Digits({0x7FFFFFFF, 0x7FFFFFFF, 3})), "18446744073709551615");  // 2^64 - 1
+  EXPECT_EQ(BigIntToDecimalText(Digits({0, 0, 4})), "18446744073709551616");
+}
+
 TEST(DecimalText, NonDigitsRaiseConversionErrorNamingTheChunk) {
   const struct {
     const char *text, *message;
