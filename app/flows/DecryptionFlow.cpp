@@ -69,7 +69,7 @@ struct TSessionKey {
 
 TContainerMembers InspectContainer(const fs::path& containerPath) {
   const fs::path container = fs::absolute(containerPath);
-  TFileStream(container, TFileMode::fmOpenRead);  // names a missing or unreadable container clearly
+  CheckReadableFile(container);
   const std::vector<std::string> names = ListContainer(container);
   for (const std::string& name : names) {
     if (!SafeMemberName(name)) RefuseUnsafeName(name);

@@ -1,7 +1,6 @@
 #include "app/flows/EncryptionFlow.h"
 
 #include <algorithm>
-#include <system_error>
 
 #include "app/flows/ContainerArchive.h"
 #include "app/flows/PublicKeyFile.h"
@@ -61,12 +60,7 @@ TEncryptResult EncryptFileForRecipient(const TEncryptRequest& request, TKOVA& ko
   const std::string sessionKeyName = stem + ".RJN";
   const std::string containerName = stem + ".KVX";
 
-  // A missing or unreadable source is named before any work; a device or pipe has no size to encrypt.
-  TFileStream(source, TFileMode::fmOpenRead);
-  std::error_code typeError;
-  if (!fs::is_regular_file(source, typeError)) {
-    throw EFileError("Cannot open file \"" + source.string() + "\": not a regular file");
-  }
+  CheckReadableFile(source);  // named before any work is done
   TWorkFolder work(source.parent_path());
   EncryptFileInto(source, work / payloadName, sessionKey.Text, [&progress](uint64_t done, uint64_t total) {
     return !progress || progress(TFlowStage::stEncrypting, done, total);

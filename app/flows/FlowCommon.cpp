@@ -70,13 +70,35 @@ std::vector<std::string> SplitLines(const std::string& text) {
   return lines;
 }
 
-std::string ReadSmallFile(const std::filesystem::path& path, std::size_t maxSize) {
-  const TDescriptor file{::open(path.c_str(), O_RDONLY | O_CLOEXEC)};
-  if (file.fd < 0) ThrowFileError("Cannot open file", path, errno);
+namespace {
+
+// Opening a pipe without O_NONBLOCK would wait for a writer; the descriptor must be a regular file.
+int OpenRegularFile(const std::filesystem::path& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) ThrowFileError("Cannot open file", path, errno);
   struct stat info {};
-  if (::fstat(file.fd, &info) != 0) ThrowFileError("Cannot open file", path, errno);
-  if (!S_ISREG(info.st_mode))
-    ThrowFileError("Cannot open file", path, S_ISDIR(info.st_mode) ? EISDIR : EINVAL);
+  int error = 0;
+  if (::fstat(fd, &info) != 0)
+    error = errno;
+  else if (S_ISDIR(info.st_mode))
+    error = EISDIR;
+  else if (!S_ISREG(info.st_mode))
+    error = EINVAL;
+  if (error != 0) {
+    ::close(fd);
+    ThrowFileError("Cannot open file", path, error);
+  }
+  return fd;
+}
+
+}  // namespace
+
+void CheckReadableFile(const std::filesystem::path& path) {
+  ::close(OpenRegularFile(path));
+}
+
+std::string ReadSmallFile(const std::filesystem::path& path, std::size_t maxSize) {
+  const TDescriptor file{OpenRegularFile(path)};
   std::string data;
   char buffer[8192];
   for (;;) {

@@ -94,6 +94,9 @@ void CheckKeyStrength(int32_t strength);
 
 // Lines of a text ended by CR, LF or CR LF; a last line without an end counts, a final end adds none.
 std::vector<std::string> SplitLines(const std::string& text);
+// Raises EFileError naming the file when it cannot be opened for reading or is not a regular file (a
+// folder, a device, a pipe: none has a size to work on). Never blocks, whatever the path names.
+void CheckReadableFile(const std::filesystem::path& path);
 // A whole small file as bytes; raises EFileError when it cannot be read and EFileError when it is larger
 // than maxSize (key and session-key files are small; anything bigger is not one).
 std::string ReadSmallFile(const std::filesystem::path& path, std::size_t maxSize);

@@ -1,6 +1,7 @@
 // The three flows end to end: real keys, the real LHA library, files in temporary folders.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <random>
@@ -444,6 +445,11 @@ TEST_F(FlowTest, AMissingSourceIsAFileError) {
   EXPECT_THROW(EncryptFileForRecipient({keyFile, src / "missing.txt"}, kova), EFileError);
   EXPECT_THROW(EncryptFileForRecipient({keyFile, src}, kova), EFileError);
   EXPECT_THROW(EncryptFileForRecipient({keyFile, "/dev/null"}, kova), EFileError);
+  ASSERT_EQ(::mkfifo((src / "pipe").c_str(), 0600), 0);  // must not wait for a writer
+  EXPECT_THROW(EncryptFileForRecipient({keyFile, src / "pipe"}, kova), EFileError);
+  EXPECT_THROW(EncryptFileForRecipient({src / "pipe", keyFile}, kova), EFileError);
+  EXPECT_THROW(Decrypt(src / "pipe"), EFileError);
+  fs::remove(src / "pipe");
   EXPECT_TRUE(fs::is_empty(src));
 }
 
