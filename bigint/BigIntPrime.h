@@ -34,8 +34,8 @@ inline constexpr std::array<int32_t, kSmallPrimeCount> SmallPrimeTable =
 // 9973: the table primes themselves, and 2, are rejected.
 bool BigIntPassesTrialDivision(const TBigInt& n);
 
-// One Miller-Rabin round of candidate n (odd, above 2) with base a: true when n is a strong probable
-// prime to base a.
+// One Miller-Rabin round with base a (any integer, reduced modulo n): true when n is a strong probable
+// prime to base a. n must be odd and at least 3 (EBigIntError otherwise).
 bool BigIntStrongProbablePrime(const TBigInt& n, const TBigInt& a);
 
 // Miller-Rabin with `rounds` bases drawn by RandomBelow(1227) from the first 1227 entries of
