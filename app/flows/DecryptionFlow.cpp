@@ -94,9 +94,10 @@ TDecryptResult DecryptContainer(const TDecryptRequest& request, TKOVA& kova, Set
   const fs::path container = fs::absolute(request.Container);
   const fs::path folder = container.parent_path();
   const TContainerMembers members = InspectContainer(container);
+  // A folder that cannot be looked into shows up below as a clear error when the work folder is made.
   std::error_code error;
-  if (!request.ReplaceExisting &&
-      fs::symlink_status(members.OutputFile, error).type() != fs::file_type::not_found) {
+  const fs::file_type existing = fs::symlink_status(members.OutputFile, error).type();
+  if (!request.ReplaceExisting && existing != fs::file_type::not_found && existing != fs::file_type::none) {
     throw EOutputExists(members.OutputFile);
   }
 
@@ -107,8 +108,12 @@ TDecryptResult DecryptContainer(const TDecryptRequest& request, TKOVA& kova, Set
   }
 
   LoadPrivateKey(kova, settings);
-  const std::vector<std::string> lines =
-      SplitLines(ReadSmallFile(work / members.SessionKeyMember, kMaxSessionKeyFileSize));
+  std::vector<std::string> lines;
+  try {
+    lines = SplitLines(ReadSmallFile(work / members.SessionKeyMember, kMaxSessionKeyFileSize));
+  } catch (const EFileError&) {
+    throw EContainerError(kBadContainerText);  // far too large to be a session-key line
+  }
   TSessionKey sessionKey;
   kova.DecryptText(lines.empty() ? std::string() : lines.front(), sessionKey.Text);
   if (sessionKey.Text.empty()) throw ENotForYourKey();

@@ -313,7 +313,7 @@ TEST_F(FlowTest, AFlippedByteIsRefusedAsDamagedWithNoOutput) {
   EXPECT_EQ(Entries(dst), Names{"notes_alice@example.com.KVX"});
 }
 
-TEST_F(FlowTest, ContainersOfTheWrongShapeAreRefusedBeforeExtraction) {
+TEST_F(FlowTest, ContainersOfTheWrongShapeAreRefused) {
   MakeKeyPair();
   using Members = std::vector<std::pair<std::string, std::string>>;
   const Members shapes[] = {
@@ -329,6 +329,7 @@ TEST_F(FlowTest, ContainersOfTheWrongShapeAreRefusedBeforeExtraction) {
       {{"x.Enc", "p"}, {"a_b.RJN", "k"}, {"extra.txt", "e"}},
       {{"x.Enc", "p"}, {"y.Enc", "k"}},
       {{"x.Enc", "p"}, {"a_b.rjn", "k"}},
+      {{"x.Enc", "p"}, {"a_b.RJN", std::string(70000, 'a')}},  // no session-key line is that long
       {},
   };
   for (const Members& members : shapes) {
