@@ -14,6 +14,8 @@ namespace {
 
 // A 16384-bit key file is about 10 KB; anything much larger is not a key file.
 constexpr std::size_t kMaxPublicKeyFileSize = 1 << 20;
+// n = p^2 q of a 16384-bit key has at most 16386 bits: 4933 decimal digits.
+constexpr std::size_t kMaxKeyNumberDigits = 4940;
 
 bool EndsWith(const std::string& text, const std::string& end) {
   return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
@@ -39,6 +41,12 @@ TPublicKeyText ReadPublicKeyFile(const fs::path& path) {
   if (lines.size() < 3) {
     throw EListError("公開鍵ファイル " + path.string() + " の行が足りません（" +
                      std::to_string(lines.size()) + " 行、3 行必要です）。");
+  }
+  // A number longer than the modulus of a 16384-bit key would only make the arithmetic crawl.
+  for (std::size_t i = 0; i < 2; ++i) {
+    if (lines[i].size() > kMaxKeyNumberDigits) {
+      throw EPublicKeyFile("公開鍵ファイル " + path.string() + " の形式が正しくありません。");
+    }
   }
   return {lines[0], lines[1], lines[2]};
 }

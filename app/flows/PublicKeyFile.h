@@ -19,7 +19,8 @@ inline constexpr const char* kPublicKeyExtension = ".KVK";
 // The file's text: "N\r\nG\r\nS\r\n".
 std::string PublicKeyFileText(const TPublicKeyText& key);
 // Reads the first three lines. Raises EFileError when the file cannot be read (or is far too large to be a
-// key file) and EListError when it has fewer than three lines.
+// key file), EListError when it has fewer than three lines, EPublicKeyFile when n or g is longer than any
+// usable key's modulus.
 TPublicKeyText ReadPublicKeyFile(const std::filesystem::path& path);
 
 // Copies a public-key file whose name ends in ".KVK" into the key folder (created when missing), replacing

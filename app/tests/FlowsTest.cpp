@@ -441,6 +441,27 @@ TEST_F(FlowTest, BadRecipientKeyFilesAreRefusedBeforeAnythingIsWritten) {
   EXPECT_EQ(Entries(src), Names{"notes.txt"});
 }
 
+TEST_F(FlowTest, AnyKeyFileBytesGiveAClearRefusalOrAContainer) {
+  MakeKeyPair();
+  const std::string good = ReadFile(keyFile);
+  WriteFile(src / "notes.txt", "x");
+  std::mt19937 engine(7);
+  const std::string alphabet = "0123456789\r\n-+ x\xff";
+  for (int round = 0; round < 100; ++round) {
+    std::string text = round % 2 ? good : std::string(engine() % 200, '0');
+    for (char& c : text) {
+      if (engine() % 16 == 0) c = alphabet[engine() % alphabet.size()];
+    }
+    WriteFile(root / "k.KVK", text);
+    try {
+      EncryptFileForRecipient({root / "k.KVK", src / "notes.txt"}, kova);
+      fs::remove(src / "notes_k.KVX");
+    } catch (const Exception&) {
+    }
+    ASSERT_EQ(Entries(src), Names{"notes.txt"}) << round;
+  }
+}
+
 TEST_F(FlowTest, AMissingSourceIsAFileError) {
   MakeKeyPair();
   EXPECT_THROW(EncryptFileForRecipient({keyFile, src / "missing.txt"}, kova), EFileError);

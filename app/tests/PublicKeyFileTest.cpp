@@ -31,6 +31,13 @@ TEST(PublicKeyFile, FewerThanThreeLinesIsAListError) {
     EXPECT_THROW(ReadPublicKeyFile(folder / "k.KVK"), EListError) << text;
   }
   EXPECT_THROW(ReadPublicKeyFile(folder / "missing.KVK"), EFileError);
+  // Numbers past any usable key would only make the arithmetic crawl.
+  WriteFile(folder / "k.KVK", std::string(4940, '7') + "\r\n65537\r\n16384\r\n");
+  EXPECT_EQ(ReadPublicKeyFile(folder / "k.KVK").N.size(), 4940u);
+  WriteFile(folder / "k.KVK", std::string(4941, '7') + "\r\n65537\r\n16384\r\n");
+  EXPECT_THROW(ReadPublicKeyFile(folder / "k.KVK"), EPublicKeyFile);
+  WriteFile(folder / "k.KVK", "1573\r\n" + std::string(5000, '7') + "\r\n256\r\n");
+  EXPECT_THROW(ReadPublicKeyFile(folder / "k.KVK"), EPublicKeyFile);
 }
 
 TEST(InstallPublicKey, CreatesTheKeyFolderAndCopiesTheFileAsItIs) {
