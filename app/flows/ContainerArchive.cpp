@@ -72,11 +72,12 @@ std::vector<std::string> ListContainer(const fs::path& container) {
   return names;
 }
 
-void ExtractContainer(const fs::path& container, const fs::path& folder, const TFlowProgress& progress) {
+void ExtractContainer(const fs::path& container, const fs::path& folder, const TFlowProgress& progress,
+                      const std::vector<std::string>& members) {
   TArchiveFile archive;
   PrepareArchive(archive, container);
   ConnectProgress(archive, TFlowStage::stExtracting, progress);
-  const int32_t status = archive.ExpandFiles(nullptr, nullptr, folder.string(), {std::vector<std::string>{}});
+  const int32_t status = archive.ExpandFiles(nullptr, nullptr, folder.string(), {members});
   if (status == kStatusCancelled) throw ECancelled();
   if (status != 0) throw EContainerError(kDamagedContainerText);
 }

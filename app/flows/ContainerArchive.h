@@ -20,9 +20,10 @@ void PackContainer(const std::filesystem::path& container, const std::vector<std
 // an archive and kDamagedContainerText when its headers are damaged.
 std::vector<std::string> ListContainer(const std::filesystem::path& container);
 
-// Extracts every member into folder. Raises EContainerError kDamagedContainerText when the library reports
-// any failure (CRC mismatch, damaged data, unsafe name, write error), ECancelled when progress cancels.
+// Extracts the named members (every member when none is named) into folder. Raises EContainerError
+// kDamagedContainerText when the library reports any failure (CRC mismatch, damaged data, unsafe name,
+// write error), ECancelled when progress cancels, EArchiver when a name cannot be put into a command.
 void ExtractContainer(const std::filesystem::path& container, const std::filesystem::path& folder,
-                      const TFlowProgress& progress);
+                      const TFlowProgress& progress, const std::vector<std::string>& members = {});
 
 }  // namespace corvane

@@ -4,6 +4,7 @@
 
 #include "app/flows/ContainerArchive.h"
 #include "app/flows/WorkFolder.h"
+#include "archive/Archives.h"
 #include "common/SecureWipe.h"
 #include "symmetric/Rijndael.h"
 
@@ -60,6 +61,31 @@ void LoadPrivateKey(TKOVA& kova, SettingsStore& settings) {
   kova.SetKeyStrength(KeyStrengthFromText(key.KeyStrength));
 }
 
+// Extracts one member; false when its name cannot be passed to the library and every member was
+// extracted instead.
+bool ExtractMember(const fs::path& container, const TWorkFolder& work, const std::string& member,
+                   const TFlowProgress& progress) {
+  try {
+    ExtractContainer(container, work.Path(), progress, {member});
+    return true;
+  } catch (const EContainerError&) {
+    throw;
+  } catch (const EArchiver&) {
+    ExtractContainer(container, work.Path(), progress);
+    return false;
+  }
+}
+
+// Line 1 of the extracted session-key member.
+std::string SessionKeyLine(const fs::path& file) {
+  try {
+    const std::vector<std::string> lines = SplitLines(ReadSmallFile(file, kMaxSessionKeyFileSize));
+    return lines.empty() ? std::string() : lines.front();
+  } catch (const EFileError&) {
+    throw EContainerError(kBadContainerText);  // far too large to be a session-key line
+  }
+}
+
 struct TSessionKey {
   std::string Text;
   ~TSessionKey() { SecureWipe(Text); }
@@ -102,21 +128,18 @@ TDecryptResult DecryptContainer(const TDecryptRequest& request, TKOVA& kova, Set
   }
 
   TWorkFolder work(folder);
-  ExtractContainer(container, work.Path(), progress);
-  if (!ExtractedFile(work / members.SessionKeyMember) || !ExtractedFile(work / members.PayloadMember)) {
-    throw EContainerError(kDamagedContainerText);
-  }
+  // The session key comes first, so a container made for another key is refused before its payload, which
+  // may be large, is written out. A name that cannot be put into a command is reached by extracting all.
+  const bool separately = ExtractMember(container, work, members.SessionKeyMember, progress);
+  if (!ExtractedFile(work / members.SessionKeyMember)) throw EContainerError(kDamagedContainerText);
 
   LoadPrivateKey(kova, settings);
-  std::vector<std::string> lines;
-  try {
-    lines = SplitLines(ReadSmallFile(work / members.SessionKeyMember, kMaxSessionKeyFileSize));
-  } catch (const EFileError&) {
-    throw EContainerError(kBadContainerText);  // far too large to be a session-key line
-  }
   TSessionKey sessionKey;
-  kova.DecryptText(lines.empty() ? std::string() : lines.front(), sessionKey.Text);
+  kova.DecryptText(SessionKeyLine(work / members.SessionKeyMember), sessionKey.Text);
   if (sessionKey.Text.empty()) throw ENotForYourKey();
+
+  if (separately) ExtractMember(container, work, members.PayloadMember, progress);
+  if (!ExtractedFile(work / members.PayloadMember)) throw EContainerError(kDamagedContainerText);
 
   const fs::path decrypted = work / ".output";
   DecryptFileInto(work / members.PayloadMember, decrypted, sessionKey.Text,

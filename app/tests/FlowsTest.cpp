@@ -286,6 +286,30 @@ TEST_F(FlowTest, AContainerForAnotherKeyIsRefusedAndLeavesNothing) {
   EXPECT_EQ(Entries(dst), Names{"notes_bob.KVX"});
 }
 
+TEST_F(FlowTest, AForeignContainerIsRefusedBeforeItsPayloadIsWrittenOut) {
+  MakeKeyPair();
+  const fs::path container = Received(Encrypt("big.bin", RandomBytes(1 << 20, 9)));
+  MakeKeyPair();  // a new key: the container is no longer for us
+  uint64_t largest = 0;
+  const auto watch = [&](TFlowStage stage, uint64_t, uint64_t total) {
+    if (stage == TFlowStage::stExtracting) largest = std::max(largest, total);
+    return true;
+  };
+  EXPECT_THROW(DecryptContainer({container, false}, kova, settings, watch), ENotForYourKey);
+  EXPECT_LT(largest, 4096u);  // only the session-key line was extracted
+}
+
+TEST_F(FlowTest, MemberNamesThatNoCommandCanCarryStillDecrypt) {
+  MakeKeyPair();
+  const fs::path container = Encrypt("notes.txt", "quoted");
+  const auto [line, payload] = MembersOf(container, {"notes_alice@example.com.RJN", "notes.txt.Enc"});
+  WriteFile(dst / "q.KVX",
+            testing::StoredLhaArchive({{"say \"hi\"_alice.RJN", line}, {"say \"hi\".Enc", payload}}));
+  EXPECT_EQ(Decrypt(dst / "q.KVX").OutputFile, dst / "say \"hi\"");
+  EXPECT_EQ(ReadFile(dst / "say \"hi\""), "quoted");
+  EXPECT_EQ(Entries(dst), Sorted({"q.KVX", "say \"hi\""}));
+}
+
 TEST_F(FlowTest, WithoutAStoredKeyNothingDecrypts) {
   MakeKeyPair();
   const fs::path container = Received(Encrypt("notes.txt", "x"));
