@@ -13,7 +13,7 @@ namespace {
 
 std::atomic<bool> gInterrupt{false};
 
-constexpr const char* kVersionText = "corvane-cli 0.1.0";
+constexpr const char* kVersionText = "corvane-cli " CORVANE_VERSION;
 
 }  // namespace
 
