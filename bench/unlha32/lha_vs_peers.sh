@@ -19,11 +19,14 @@ done
 truncate -s 33554432 text.txt
 head -c 268435456 /dev/urandom > random.bin
 
-# best_of3 COMMAND...: prints the shortest wall time of three runs, in seconds.
+# best_of3 COMMAND...: prints the shortest wall time of three runs, in seconds. Outputs of the previous
+# run are removed before the clock starts, so deleting big files is not timed.
 best_of3() {
   local best=""
   for _ in 1 2 3; do
     local start end t
+    rm -rf ours.lzh jlha.lzh copy.bin xo xl
+    sync
     start=$(date +%s.%N)
     "$@" > /dev/null 2>&1
     end=$(date +%s.%N)
@@ -34,17 +37,18 @@ best_of3() {
 }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
 
-pack_ours() { rm -f ours.lzh; "$run" "a \"ours.lzh\" \"$1\""; }
-pack_jlha() { rm -f jlha.lzh; jlha a jlha.lzh "$1"; }
-copy_cp() { rm -f copy.bin; cp "$1" copy.bin; }
-extract_ours() { rm -rf xo && mkdir xo && "$run" "x \"text.lzh\" xo/"; }
-extract_lhasa() { rm -rf xl && mkdir xl && (cd xl && lhasa xq ../text.lzh); }
+pack_ours() { "$run" "a \"ours.lzh\" \"$1\""; }
+pack_jlha() { jlha a jlha.lzh "$1"; }
+copy_cp() { cp "$1" copy.bin; }
+extract_ours() { mkdir xo && "$run" "x \"text.lzh\" xo/"; }
+extract_lhasa() { mkdir xl && (cd xl && lhasa xq ../text.lzh); }
 
 echo "machine: $(nproc) cores, $(uname -sr)"
 ours=$(best_of3 pack_ours text.txt)
+ourSize=$(stat -c %s ours.lzh)
 if command -v jlha > /dev/null; then
   peer=$(best_of3 pack_jlha text.txt)
-  echo "pack 32 MiB text:    ours ${ours}s  jlha ${peer}s  speed ratio $(ratio "$peer" "$ours")x (goal >= 2)  size ours $(stat -c %s ours.lzh)  jlha $(stat -c %s jlha.lzh)"
+  echo "pack 32 MiB text:    ours ${ours}s  jlha ${peer}s  speed ratio $(ratio "$peer" "$ours")x (goal >= 2)  size ours $ourSize  jlha $(stat -c %s jlha.lzh)"
 else
   echo "pack 32 MiB text:    ours ${ours}s  (jlha not installed)"
 fi
@@ -52,11 +56,12 @@ fi
 ours=$(best_of3 pack_ours random.bin)
 peer=$(best_of3 copy_cp random.bin)
 echo "pack 256 MiB random: ours ${ours}s  cp ${peer}s  speed ratio $(ratio "$peer" "$ours")x (goal >= 0.5)"
-rm -f copy.bin ours.lzh
+rm -f copy.bin ours.lzh random.bin
 
 "$run" "a -lh5- \"text.lzh\" \"text.txt\"" > /dev/null
 ours=$(best_of3 extract_ours)
 cmp -s xo/text.txt text.txt || { echo "extraction differs" >&2; exit 1; }
+rm -rf xo
 if command -v lhasa > /dev/null; then
   peer=$(best_of3 extract_lhasa)
   echo "extract 32 MiB lh5:  ours ${ours}s  lhasa ${peer}s  speed ratio $(ratio "$peer" "$ours")x (goal >= 1)"

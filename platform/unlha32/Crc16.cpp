@@ -33,7 +33,7 @@ uint16_t Crc16Portable(uint16_t crc, const uint8_t* data, size_t size) {
   return crc;
 }
 
-uint16_t Crc16(uint16_t crc, const uint8_t* data, size_t size) {
+uint16_t Crc16Slicing(uint16_t crc, const uint8_t* data, size_t size) {
   const auto& t = kTables;
   // The sixteen lookups of one step are independent of each other except for the first two, so the
   // processor overlaps them; this runs several times faster than one byte at a time.
@@ -47,6 +47,15 @@ uint16_t Crc16(uint16_t crc, const uint8_t* data, size_t size) {
     size -= 16;
   }
   return Crc16Portable(crc, data, size);
+}
+
+bool HaveClmul() {
+  static const bool have = __builtin_cpu_supports("pclmul") && __builtin_cpu_supports("sse4.1");
+  return have;
+}
+
+uint16_t Crc16(uint16_t crc, const uint8_t* data, size_t size) {
+  return HaveClmul() ? Crc16Clmul(crc, data, size) : Crc16Slicing(crc, data, size);
 }
 
 }  // namespace corvane::lha

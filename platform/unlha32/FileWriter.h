@@ -23,9 +23,6 @@ class TFileWriter final : public TSink {
   int WriteAt(uint64_t offset, const std::string& data);
   // Drops everything from `offset` on; later writes continue there.
   int Truncate(uint64_t offset);
-  // For writes made to the descriptor directly (after Flush): moves the position past them.
-  int Fd() const { return fd_; }
-  void Advanced(uint64_t bytes) { position_ += bytes; }
 
  private:
   static constexpr size_t kBufferSize = 1 << 18;

@@ -54,16 +54,24 @@ int Decode(const std::string& method, const std::string& packed, uint64_t size, 
   return status;
 }
 
-TEST(LhaCrc16, KnownValueAndFastPathEqualsPortable) {
+TEST(LhaCrc16, KnownValueAndFastPathsEqualPortable) {
   // CRC-16/ARC check value.
   EXPECT_EQ(Crc16Portable(0, Bytes("123456789"), 9), 0xBB3D);
-  const std::string data = MakeNoise(4096 + 37, 7);
-  // Every length and start alignment around the sixteen-byte steps.
-  for (size_t start = 0; start < 17; ++start)
-    for (size_t len :
-         {size_t{0}, size_t{1}, size_t{15}, size_t{16}, size_t{17}, size_t{33}, size_t{255}, size_t{4096}})
-      ASSERT_EQ(Crc16(0x1234, Bytes(data) + start, len), Crc16Portable(0x1234, Bytes(data) + start, len))
-          << start << " " << len;
+  const std::string data = MakeNoise(20000, 7);
+  std::mt19937 rng(3);
+  // Lengths around the 16- and 64-byte steps and the 128-byte start of folding, at several alignments,
+  // with running CRC values carried in.
+  for (size_t start = 0; start < 17; start += 4) {
+    for (size_t len = 0; len < 1200; len += len < 300 ? 1 : 53) {
+      const uint16_t init = static_cast<uint16_t>(rng());
+      const uint16_t expected = Crc16Portable(init, Bytes(data) + start, len);
+      ASSERT_EQ(Crc16Slicing(init, Bytes(data) + start, len), expected) << start << " " << len;
+      ASSERT_EQ(Crc16(init, Bytes(data) + start, len), expected) << start << " " << len;
+      if (HaveClmul()) {
+        ASSERT_EQ(Crc16Clmul(init, Bytes(data) + start, len), expected) << start << " " << len;
+      }
+    }
+  }
 }
 
 TEST(LhaHuffman, LengthsStayWithinSixteenBitsForSkewedFrequencies) {

@@ -112,7 +112,7 @@ TEST_F(LhaLibrary, PackListAndExtractWithAndWithoutPaths) {
 }
 
 TEST_F(LhaLibrary, LargeIncompressibleFileIsStoredWhole) {
-  // Above the size where the kernel copies the data and a second thread computes the CRC.
+  // Many store chunks, and more than the first sample.
   const std::string noise = MakeNoise(9 << 20, 31);
   WriteFile("big.bin", noise);
   std::string report;
