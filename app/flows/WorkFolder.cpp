@@ -9,6 +9,7 @@
 #include <cstring>
 #include <system_error>
 
+#include "app/flows/BufferedStreams.h"
 #include "app/flows/FlowCommon.h"
 #include "common/SystemRandom.h"
 #include "symmetric/Rijndael.h"
@@ -66,16 +67,16 @@ void PlaceFile(const fs::path& from, const fs::path& to, bool replace) {
 
 void EncryptFileInto(const fs::path& source, const fs::path& destination, const std::string& keyText,
                      const TStreamProgress& progress) {
-  TFileStream in(source, TFileMode::fmOpenRead);
-  TFileStream out(destination, TFileMode::fmCreate);
+  TBufferedFileReader in(source);
+  TBufferedFileWriter out(destination);
   EncryptFileStream(in, out, keyText, progress);
   out.Close();
 }
 
 void DecryptFileInto(const fs::path& source, const fs::path& destination, const std::string& keyText,
                      const TStreamProgress& progress) {
-  TFileStream in(source, TFileMode::fmOpenRead);
-  TFileStream out(destination, TFileMode::fmCreate);
+  TBufferedFileReader in(source);
+  TBufferedFileWriter out(destination);
   DecryptFileStream(in, out, keyText, progress);
   out.Close();
 }

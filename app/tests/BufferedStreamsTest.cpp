@@ -1,0 +1,77 @@
+#include "app/flows/BufferedStreams.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "app/flows/WorkFolder.h"
+#include "platform/tests/TempFolder.h"
+#include "symmetric/Rijndael.h"
+
+namespace corvane {
+namespace {
+using testing::ReadFile;
+using testing::TempFolder;
+using testing::WriteFile;
+
+std::string RandomBytes(std::size_t size) {
+  std::mt19937 engine(static_cast<unsigned>(size));
+  std::string data(size, '\0');
+  for (char& c : data) c = static_cast<char>(engine() & 0xFF);
+  return data;
+}
+
+// The buffered file path must give the bytes of the plain in-memory path, at every buffer boundary.
+TEST(BufferedStreams, FileEncryptionGivesTheBytesOfTheStreamEncryption) {
+  TempFolder folder;
+  for (std::size_t size :
+       {0u, 1u, 8191u, 8192u, 8193u, (1u << 20) - 1, 1u << 20, (1u << 20) + 17, (3u << 20) + 5}) {
+    const std::string plain = RandomBytes(size);
+    TMemoryStream in(plain), expected;
+    EncryptFileStream(in, expected, "session key");
+    WriteFile(folder / "plain", plain);
+    EncryptFileInto(folder / "plain", folder / "enc", "session key", {});
+    ASSERT_EQ(ReadFile(folder / "enc"), expected.Data()) << size;
+    DecryptFileInto(folder / "enc", folder / "dec", "session key", {});
+    ASSERT_EQ(ReadFile(folder / "dec"), plain) << size;
+  }
+}
+
+TEST(BufferedStreams, ReaderServesAnyPieceSizesAndSeeks) {
+  TempFolder folder;
+  const std::string data = RandomBytes((2u << 20) + 3);
+  WriteFile(folder / "f", data);
+  TBufferedFileReader reader(folder / "f");
+  EXPECT_EQ(reader.Size(), data.size());
+  std::string read;
+  std::string piece(700001, '\0');
+  for (std::size_t got; (got = reader.Read(piece.data(), piece.size())) > 0;) read.append(piece, 0, got);
+  EXPECT_EQ(read, data);
+  EXPECT_EQ(reader.Position(), data.size());
+  reader.Seek(5);
+  char byte = 0;
+  ASSERT_EQ(reader.Read(&byte, 1), 1u);
+  EXPECT_EQ(byte, data[5]);
+  EXPECT_THROW(reader.Write("x", 1), EFileError);
+}
+
+TEST(BufferedStreams, WriterKeepsOrderAcrossSmallAndLargeWrites) {
+  TempFolder folder;
+  const std::string data = RandomBytes(3u << 20);
+  {
+    TBufferedFileWriter writer(folder / "f");
+    writer.Write(data.data(), 10);
+    writer.Write(data.data() + 10, (1u << 20) + 5);  // larger than the buffer: written through
+    writer.Write(data.data() + 10 + (1u << 20) + 5, data.size() - 10 - (1u << 20) - 5);
+    EXPECT_EQ(writer.Position(), data.size());
+    EXPECT_EQ(writer.Size(), data.size());
+    writer.Close();
+  }
+  EXPECT_EQ(ReadFile(folder / "f"), data);
+  TBufferedFileWriter writer(folder / "g");
+  char byte = 0;
+  EXPECT_THROW(writer.Read(&byte, 1), EFileError);
+}
+
+}  // namespace
+}  // namespace corvane
