@@ -38,8 +38,9 @@ struct TContainerMembers {
 TContainerMembers InspectContainer(const std::filesystem::path& container);
 
 // Decrypts the container. Members are extracted into a private temporary folder inside the container's
-// folder, removed on every path; the output is written under a temporary name and renamed into place, so
-// a failure leaves nothing behind and never touches other files. Raises, besides InspectContainer's
+// folder, removed on every path; the session-key member comes first, so a container for another key is
+// refused before its payload is written out. The output is written under a temporary name and renamed into
+// place, so a failure leaves nothing behind and never touches other files. Raises, besides InspectContainer's
 // errors: EOutputExists (output exists, ReplaceExisting false), EContainerError kDamagedContainerText
 // (extraction failed: CRC error, damaged data), ENotForYourKey (no key stored, or made for another key),
 // EConvertError / EKeyStrength (stored strength unusable), EFileError (folder not writable), ECancelled.
