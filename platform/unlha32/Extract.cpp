@@ -226,6 +226,7 @@ int TestArchive(const TCommand& c, std::string& report) {
   std::vector<TMember> members;
   if (const int status = OpenArchiveFile(c.archive, source, members, report)) return status;
   TProgress progress;
+  if (const int status = progress.Open(c.archive)) return status;
   int first = 0;
   std::string problems;
   for (const auto& m : members) {

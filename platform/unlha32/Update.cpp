@@ -366,7 +366,9 @@ int DeleteMembers(const TCommand& c, std::string& report) {
     return UNLHA_ERROR_NOT_FOUND;
   }
   TProgress progress;
+  if (const int status = progress.Open(c.archive)) return status;
   const int status = WriteArchive(c.archive, &source, plan, c.method, progress);
+  progress.End();
   if (status) return status;
   report = std::to_string(removed) + " deleted from " + c.archive;
   return 0;

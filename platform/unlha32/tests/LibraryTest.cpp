@@ -126,6 +126,23 @@ TEST_F(LhaLibrary, LargeIncompressibleFileIsStoredWhole) {
   EXPECT_LT(fs::file_size("t.lzh"), noise.size() + 100);  // header and end mark only
 }
 
+TEST_F(LhaLibrary, FileThatGrowsDespiteItsSampleIsStored) {
+  // The first 64 KiB (seven-bit noise) compress a little, so the whole file is compressed; the full-range
+  // noise after it grows by more than that, so the member is written again as stored.
+  std::string data = MakeNoise(64 * 1024, 41);
+  for (auto& c : data) c = static_cast<char>(c & 0x7F);
+  data += MakeNoise(6 << 20, 42);
+  WriteFile("mixed.bin", data);
+  std::string report;
+  ASSERT_EQ(Lha("a \"t.lzh\" mixed.bin", &report), 0) << report;
+  const auto listed = List("t.lzh");
+  ASSERT_EQ(listed.size(), 1u);
+  EXPECT_EQ(listed[0].method, "-lh0-");
+  EXPECT_LT(fs::file_size("t.lzh"), data.size() + 100);
+  ASSERT_EQ(Lha("x \"t.lzh\" out/", &report), 0) << report;
+  EXPECT_TRUE(ReadFile("out/mixed.bin") == data);
+}
+
 TEST_F(LhaLibrary, TimesAndPermissionsRoundTrip) {
   WriteFile("f.txt", "content");
   ::chmod("f.txt", 0640);
