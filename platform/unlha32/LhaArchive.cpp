@@ -32,7 +32,7 @@ int ScanArchive(const TByteSource& source, std::vector<TMember>& members) {
     TMember m;
     switch (ReadHeader(source, offset, m)) {
       case THeaderResult::kEnd:
-        return offset == 0 && source.Size() == 0 ? UNLHA_ERROR_NOT_ARCHIVE : 0;
+        return 0;
       case THeaderResult::kDamaged:
         return UNLHA_ERROR_NOT_ARCHIVE;
       case THeaderResult::kMember:

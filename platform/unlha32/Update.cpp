@@ -1,6 +1,5 @@
 #include <fcntl.h>
 #include <glob.h>
-#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
