@@ -108,7 +108,11 @@ TEST_F(LhaLibrary, PackListAndExtractWithAndWithoutPaths) {
   fs::current_path("here");
   ASSERT_EQ(Lha("x -x0 \"../t.lzh\" noise.bin", &report), 0) << report;
   EXPECT_EQ(ReadFile("noise.bin"), noise);
-  EXPECT_EQ(Leftovers(".", {"noise.bin"}), std::vector<std::string>{});
+  ASSERT_EQ(Lha("x \"../t.lzh\" sub/noise.bin", &report), 0) << report;
+  EXPECT_EQ(ReadFile("sub/noise.bin"), noise);
+  ASSERT_EQ(Lha("e \"../t.lzh\" text.txt", &report), 0) << report;
+  EXPECT_EQ(ReadFile("text.txt"), text);
+  EXPECT_EQ(Leftovers(".", {"noise.bin", "sub", "text.txt"}), std::vector<std::string>{});
 }
 
 TEST_F(LhaLibrary, LargeIncompressibleFileIsStoredWhole) {
