@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QSpinBox>
 #include <filesystem>
 
@@ -94,20 +95,17 @@ void TForm1::Button6Click() {
     EdtBit->interpretText();
     request.KeyStrength = EdtBit->value();
     request.Name = Edit1->text().toStdString();
+    // No second generation while one runs; the button comes back on every path.
     Button6->setEnabled(false);
+    const auto enableAgain = qScopeGuard([&] { Button6->setEnabled(true); });
     TKeyPairResult result;
     try {
       RunLong(StageText(TFlowStage::stKeyGeneration), [&](TProgressWork& work) {
         result = CreateKeyPair(request, *kova_, *services_.Settings, ProgramFolder(), ShowProgress(work));
       });
     } catch (const ECancelled&) {
-      Button6->setEnabled(true);
       return;
-    } catch (...) {
-      Button6->setEnabled(true);
-      throw;
     }
-    Button6->setEnabled(true);
     Label7->setText(PathText(result.PublicKeyFile));
     Label7->setToolTip(Label7->text());  // a long path does not fit the page
     Show(TabSheet7);

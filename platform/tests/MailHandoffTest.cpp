@@ -44,7 +44,8 @@ TEST(MailHandoff, EmptySubjectAndBodyAreLeftOut) {
 }
 
 TEST(MailHandoff, SuccessOnlyOnZeroExitStatus) {
-  for (const auto& [status, success] : {std::pair{0, true}, {1, false}, {3, false}, {-1, false}}) {
+  for (const auto& [exitStatus, success] : {std::pair{0, true}, {1, false}, {3, false}, {-1, false}}) {
+    const int status = exitStatus;
     QString program;
     QStringList arguments;
     TXdgEmailHandoff handoff([&](const QString& p, const QStringList& a) {
