@@ -315,8 +315,11 @@ int UpdateArchive(const TCommand& c, std::string& report) {
     TPlanItem& item = plan[found->second];
     if (!item.existing) continue;  // the same name given twice: the first one wins
     struct stat st {};
-    const bool newer = ::stat(in.diskPath.c_str(), &st) == 0 && st.st_mtime > item.existing->unixTime;
-    if (c.letter == 'a' || newer) {
+    // Only a file older than its member keeps the member: time stamps have whole seconds (two for
+    // MS-DOS ones), and a file rewritten within the same second, often with the same size, must not
+    // leave its old content in the archive.
+    const bool notOlder = ::stat(in.diskPath.c_str(), &st) == 0 && st.st_mtime >= item.existing->unixTime;
+    if (c.letter == 'a' || notOlder) {
       item = {nullptr, &in};
       ++replaced;
     }

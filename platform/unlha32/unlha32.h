@@ -117,7 +117,8 @@ typedef struct TUnlhaOwnerWindow {
 
 /* Runs one command text:
  *   letter [switches] "archive" [basedir/] [names... | @responsefile]
- * Letters: a (add or replace), u (add or replace when newer or absent), f (replace when newer), d (delete),
+ * Letters: a (add or replace), u (add, or replace unless the file is older than its member), f (as u for
+ * members already in the archive, nothing added), d (delete),
  * x (extract with relative paths), e (extract bare names), l and v (listing into `output`), t (test CRCs).
  * Switches (the others are accepted and ignored):
  *   -x0 bare names (store and extract the last name component), -x1 relative paths;
