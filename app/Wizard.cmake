@@ -41,7 +41,7 @@ if(CORVANE_TESTS AND WIZARD_GUI_TESTS)
       add_dependencies(${target} unlha32)
     endif()
     add_test(NAME ${target} COMMAND ${target})
-    set_tests_properties(${target} PROPERTIES TIMEOUT 600 ENVIRONMENT
-                         "QT_QPA_PLATFORM=offscreen;CORVANE_VECTORS=${CORVANE_VECTORS_DIR}")
+    set_tests_properties(${target} PROPERTIES TIMEOUT 300 ENVIRONMENT
+                         "QT_QPA_PLATFORM=offscreen;QTEST_FUNCTION_TIMEOUT=120000;CORVANE_VECTORS=${CORVANE_VECTORS_DIR}")
   endforeach()
 endif()

@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
@@ -149,13 +150,27 @@ void DialogsTest::openDialogKeepsItsFolder() {
   const QString folder = QString::fromStdString(sandbox.Documents().string());
   QStringList filters;
   QString startFolder;
-  WhenOpen<QFileDialog>([&](QFileDialog* d) {
-    filters = d->nameFilters();
-    d->setDirectory(folder);
-    d->selectFile(QStringLiteral("letter_bob.KVX"));
-    QMetaObject::invokeMethod(d, "accept");
+  // The dialog reads folders in the background: the file is chosen again until the dialog takes it.
+  QTimer answer;
+  QObject::connect(&answer, &QTimer::timeout, [&] {
+    QWidget* modal = QApplication::activeModalWidget();
+    if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+      box->buttons().first()->click();
+    } else if (auto* d = qobject_cast<QFileDialog*>(modal)) {
+      if (filters.isEmpty()) {
+        filters = d->nameFilters();
+        d->setDirectory(folder);
+      }
+      // Typed into the file name box, as a user would.
+      if (auto* name = d->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))) {
+        name->setText(QStringLiteral("letter_bob.KVX"));
+        QMetaObject::invokeMethod(d, "accept");
+      }
+    }
   });
+  answer.start(50);
   QCOMPARE(dialogs.OpenFile(QStringLiteral("KOVA Encrypted files (*.KVX)")), folder + "/letter_bob.KVX");
+  answer.stop();
   QCOMPARE(filters, QStringList{"KOVA Encrypted files (*.KVX)"});
 
   // The next run starts in the folder the last one showed, with no file name; cancelling gives nothing.
