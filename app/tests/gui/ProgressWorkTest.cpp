@@ -129,7 +129,7 @@ void ProgressWorkTest::cancellingEncryption() {
       std::filesystem::path(qEnvironmentVariable("CORVANE_VECTORS", "/work/shared/vectors").toStdString());
   WriteAll(sandbox.KeyFolder() / "alice.KVK", ReadAll(vectors / "container" / "alice@example.com.KVK"));
   const std::filesystem::path source = sandbox.Documents() / "big.bin";
-  WriteAll(source, std::string(48 << 20, 'z'));
+  WriteAll(source, std::string(64 << 20, 'z'));
   TWizard w;
   TForm1& form = w.Start();
   w.Choose("RadioGroup1", 1);
