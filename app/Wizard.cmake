@@ -8,13 +8,15 @@ add_library(corvane_wizard STATIC ${WIZARD_SOURCES} ${WIZARD_DIR}/SendMail.cpp $
                                   ${WIZARD_DIR}/resources/corvane.qrc)
 set_target_properties(corvane_wizard PROPERTIES AUTOMOC ON AUTOUIC ON AUTORCC ON)
 target_include_directories(corvane_wizard PUBLIC ${CMAKE_SOURCE_DIR})
-target_link_libraries(corvane_wizard PUBLIC corvane_platform Qt6::Core Qt6::Gui Qt6::Widgets PRIVATE corvane_warnings)
-if(TARGET corvane_app)
-  target_link_libraries(corvane_wizard PUBLIC corvane_app)
-endif()
+target_link_libraries(corvane_wizard PUBLIC corvane_app corvane_platform Qt6::Core Qt6::Gui Qt6::Widgets
+                                      PRIVATE corvane_warnings)
 
 add_executable(corvane ${WIZARD_DIR}/main.cpp)
 target_link_libraries(corvane PRIVATE corvane_wizard corvane_warnings)
+# The LHA library is loaded at run time from the executable's folder: build it with the wizard.
+if(TARGET unlha32)
+  add_dependencies(corvane unlha32)
+endif()
 
 include(GNUInstallDirs)
 install(TARGETS corvane RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
