@@ -126,7 +126,6 @@ class TForm1 : public QWidget {
   void FormDestroy();
   void InstallKeyFile(const QString& path);
   void ReadCheckBoxSettings();
-  void SaveCheckBoxSettings();
   // Runs a handler body; an exception leaving it is shown in the default error box.
   void Guarded(const std::function<void()>& body);
   void Show(QWidget* page);
