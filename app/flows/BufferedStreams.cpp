@@ -42,8 +42,8 @@ void TBufferedFileReader::Seek(uint64_t position) {
   fPosition = position;
 }
 
-TBufferedFileWriter::TBufferedFileWriter(const std::filesystem::path& path)
-    : fFile(path, TFileMode::fmCreate) {
+TBufferedFileWriter::TBufferedFileWriter(const std::filesystem::path& path, TFileMode mode)
+    : fFile(path, mode) {
   fBuffer.reserve(kBufferSize);
 }
 

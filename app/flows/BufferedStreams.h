@@ -32,7 +32,7 @@ class TBufferedFileReader : public TStream {
 // reports any failure; destroying the stream without Close() drops the unwritten rest.
 class TBufferedFileWriter : public TStream {
  public:
-  explicit TBufferedFileWriter(const std::filesystem::path& path);
+  explicit TBufferedFileWriter(const std::filesystem::path& path, TFileMode mode = TFileMode::fmCreate);
 
   std::size_t Read(void* buffer, std::size_t count) override;  // raises EFileError: write-only
   void Write(const void* buffer, std::size_t count) override;

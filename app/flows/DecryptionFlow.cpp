@@ -141,12 +141,11 @@ TDecryptResult DecryptContainer(const TDecryptRequest& request, TKOVA& kova, Set
   if (separately) ExtractMember(container, work, members.PayloadMember, progress);
   if (!ExtractedFile(work / members.PayloadMember)) throw EContainerError(kDamagedContainerText);
 
-  const fs::path decrypted = work / ".output";
-  DecryptFileInto(work / members.PayloadMember, decrypted, sessionKey.Text,
-                  [&progress](uint64_t done, uint64_t total) {
-                    return !progress || progress(TFlowStage::stDecrypting, done, total);
-                  });
-  PlaceFile(decrypted, members.OutputFile, request.ReplaceExisting);
+  const fs::path payload = work / members.PayloadMember;
+  DecryptFileInPlace(payload, sessionKey.Text, [&progress](uint64_t done, uint64_t total) {
+    return !progress || progress(TFlowStage::stDecrypting, done, total);
+  });
+  PlaceFile(payload, members.OutputFile, request.ReplaceExisting);
   return {members.OutputFile, folder};
 }
 

@@ -73,10 +73,10 @@ void EncryptFileInto(const fs::path& source, const fs::path& destination, const 
   out.Close();
 }
 
-void DecryptFileInto(const fs::path& source, const fs::path& destination, const std::string& keyText,
-                     const TStreamProgress& progress) {
-  TBufferedFileReader in(source);
-  TBufferedFileWriter out(destination);
+void DecryptFileInPlace(const fs::path& file, const std::string& keyText, const TStreamProgress& progress) {
+  fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write);
+  TBufferedFileReader in(file);
+  TBufferedFileWriter out(file, TFileMode::fmOpenWrite);
   DecryptFileStream(in, out, keyText, progress);
   out.Close();
 }
