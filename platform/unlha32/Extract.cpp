@@ -79,21 +79,6 @@ bool Selected(const TCommand& c, const TMember& m) {
   return c.files.empty() || std::any_of(c.files.begin(), c.files.end(), matches);
 }
 
-std::vector<std::string> Split(const std::string& name) {
-  std::vector<std::string> parts;
-  std::string part;
-  for (char ch : name) {
-    if (ch == '/' || ch == '\\') {
-      if (!part.empty() && part != ".") parts.push_back(part);
-      part.clear();
-    } else {
-      part.push_back(ch);
-    }
-  }
-  if (!part.empty() && part != ".") parts.push_back(part);
-  return parts;
-}
-
 bool Within(const std::string& root, const std::string& path) {
   return path == root || (path.size() > root.size() && path.compare(0, root.size(), root) == 0 &&
                           (root.back() == '/' || path[root.size()] == '/'));
@@ -193,7 +178,7 @@ int ExtractMembers(const TCommand& c, std::string& report) {
     if (!IsSafeMemberName(m.name)) {
       status = UNLHA_ERROR_UNSAFE_NAME;
     } else {
-      std::vector<std::string> parts = Split(m.name);
+      std::vector<std::string> parts = Components(m.name);
       if (!paths) parts = {parts.back()};
       if (m.IsDirectory()) {
         if (paths) status = MakeFolders(target, real, parts, path);

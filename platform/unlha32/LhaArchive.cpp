@@ -5,24 +5,23 @@
 #include "platform/unlha32/unlha32.h"
 
 namespace corvane::lha {
-namespace {
 
 std::vector<std::string> Components(const std::string& name) {
   std::vector<std::string> parts;
   std::string part;
+  const auto take = [&] {
+    if (!part.empty() && part != ".") parts.push_back(part);
+    part.clear();
+  };
   for (char c : name) {
-    if (c == '/' || c == '\\') {
-      if (!part.empty()) parts.push_back(part);
-      part.clear();
-    } else {
+    if (c == '/' || c == '\\')
+      take();
+    else
       part.push_back(c);
-    }
   }
-  if (!part.empty()) parts.push_back(part);
+  take();
   return parts;
 }
-
-}  // namespace
 
 int ScanArchive(const TByteSource& source, std::vector<TMember>& members) {
   members.clear();
@@ -63,7 +62,7 @@ std::string StoredName(const std::string& given, bool bare) {
   if (bare) return BareName(given);
   std::string out;
   for (const auto& p : Components(given)) {
-    if (p == "." || p == "..") continue;
+    if (p == "..") continue;
     if (!out.empty()) out.push_back('/');
     out += p;
   }

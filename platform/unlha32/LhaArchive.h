@@ -13,10 +13,12 @@ namespace corvane::lha {
 // or holds a damaged one.
 int ScanArchive(const TByteSource& source, std::vector<TMember>& members);
 
-// A stored name is safe to extract when it is not empty, has no NUL, is not absolute, names no drive and
-// has no ".." component ('\' counts as a separator too).
+// The components of a name, '\' counting as a separator too; empty and "." components are left out.
+std::vector<std::string> Components(const std::string& name);
+// A stored name is safe to extract when it has a component, no NUL, is not absolute, names no drive and
+// has no ".." component.
 bool IsSafeMemberName(const std::string& name);
-// The last non-empty component.
+// The last component.
 std::string BareName(const std::string& name);
 // The name to store for a file given as `given`: its last component for bare names, else the path with
 // any root, "." and ".." components left out.

@@ -323,6 +323,8 @@ TEST_F(LhaLibrary, UnsafeNamesAreRefused) {
                                                                     {std::string("nul\0.txt", 8), "x"},
                                                                     {"link/through.txt", "x"},
                                                                     {"..\\escape3.txt", "x"},
+                                                                    {".", "x"},
+                                                                    {"./.", "x"},
                                                                     {"fine.txt", "fine"}};
   WriteFile("evil.lzh", CraftArchive(members));
   std::string report;
