@@ -120,8 +120,9 @@ __attribute__((visibility("default"))) void* UnlhaOpenArchive(void*, const char*
   auto listing = std::make_unique<TListing>();
   if (!listing->source.Open(archivePath)) return nullptr;
   TMember first;
-  if (listing->source.Size() == 0 || ReadHeader(listing->source, 0, first) == THeaderResult::kDamaged)
-    return nullptr;
+  const uint64_t size = listing->source.Size();
+  const THeaderResult r = size == 0 ? THeaderResult::kDamaged : ReadHeader(listing->source, 0, first);
+  if (r == THeaderResult::kDamaged || (r == THeaderResult::kEnd && size > 1)) return nullptr;
   std::lock_guard lock(gHandleMutex);
   TListing* raw = listing.release();
   gHandles.insert(raw);

@@ -31,7 +31,9 @@ int ScanArchive(const TByteSource& source, std::vector<TMember>& members) {
     TMember m;
     switch (ReadHeader(source, offset, m)) {
       case THeaderResult::kEnd:
-        return 0;
+        // The end mark alone is an empty archive; data that merely starts with a zero byte is not one,
+        // so an update never replaces such a file.
+        return members.empty() && source.Size() > 1 ? UNLHA_ERROR_NOT_ARCHIVE : 0;
       case THeaderResult::kDamaged:
         return UNLHA_ERROR_NOT_ARCHIVE;
       case THeaderResult::kMember:

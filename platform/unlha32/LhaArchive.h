@@ -10,7 +10,7 @@
 namespace corvane::lha {
 
 // Reads every header. 0, or UNLHA_ERROR_NOT_ARCHIVE when the input is empty, does not start with a header
-// or holds a damaged one.
+// (the end mark alone, an empty archive, excepted) or holds a damaged one.
 int ScanArchive(const TByteSource& source, std::vector<TMember>& members);
 
 // The components of a name, '\' counting as a separator too; empty and "." components are left out.

@@ -371,7 +371,8 @@ TEST_F(LhaLibrary, DamagedAndForeignArchives) {
   WriteFile("cut.lzh", archive.substr(0, archive.size() / 2));
   WriteFile("text.lzh", "this is not an archive");
   WriteFile("empty.lzh", "");
-  for (const char* name : {"cut.lzh", "text.lzh", "empty.lzh", "missing.lzh"}) {
+  WriteFile("zero.lzh", std::string("\0binary data", 12));
+  for (const char* name : {"cut.lzh", "text.lzh", "empty.lzh", "zero.lzh", "missing.lzh"}) {
     EXPECT_EQ(UnlhaCheckArchive(name, 16), 0) << name;
     EXPECT_NE(Lha(std::string("x \"") + name + "\" out/"), 0) << name;
     EXPECT_NE(Lha(std::string("l \"") + name + "\""), 0) << name;
@@ -379,6 +380,7 @@ TEST_F(LhaLibrary, DamagedAndForeignArchives) {
   EXPECT_NE(UnlhaCheckArchive("t.lzh", 16), 0);
   EXPECT_EQ(UnlhaGetArchiveType("t.lzh"), 1);
   EXPECT_EQ(UnlhaOpenArchive(nullptr, "text.lzh", 0x800002), nullptr);
+  EXPECT_EQ(UnlhaOpenArchive(nullptr, "zero.lzh", 0x800002), nullptr);
   EXPECT_EQ(UnlhaFindFirst(nullptr, "*.*", nullptr), UNLHA_ERROR_HANDLE);
   EXPECT_EQ(UnlhaFindNext(nullptr, nullptr), UNLHA_ERROR_HANDLE);
   // The cut archive opens (its first header is whole) but listing reports the damage.
@@ -391,6 +393,13 @@ TEST_F(LhaLibrary, DamagedAndForeignArchives) {
   // Adding to a file that is not an archive never replaces it.
   EXPECT_EQ(Lha("a \"text.lzh\" a.txt"), UNLHA_ERROR_NOT_ARCHIVE);
   EXPECT_EQ(ReadFile("text.lzh"), "this is not an archive");
+  EXPECT_EQ(Lha("a \"zero.lzh\" a.txt"), UNLHA_ERROR_NOT_ARCHIVE);
+  EXPECT_EQ(ReadFile("zero.lzh"), std::string("\0binary data", 12));
+  // An archive whose members were all deleted is the end mark alone, and still an archive.
+  ASSERT_EQ(Lha("d \"t.lzh\" a.txt"), 0);
+  EXPECT_EQ(ReadFile("t.lzh"), std::string(1, '\0'));
+  EXPECT_NE(UnlhaCheckArchive("t.lzh", 16), 0);
+  EXPECT_EQ(Lha("a \"t.lzh\" a.txt"), 0);
   // An unknown method is reported as such.
   WriteFile("method.lzh", CraftArchive({{"m.txt", "abc"}}, "-lz5-"));
   EXPECT_EQ(Lha("x \"method.lzh\" out/"), UNLHA_ERROR_METHOD);
