@@ -7,6 +7,7 @@
 
 #include "bigint/BigInt.h"
 #include "bigint/BigIntInternal.h"
+#include "common/SecureWipe.h"
 
 namespace corvane {
 
@@ -37,6 +38,7 @@ void DivideBySingleDigit(const Digits& u, uint32_t v, Digits* quotient, Digits* 
   }
   Trim(q);
   if (quotient) *quotient = std::move(q);
+  SecureWipe(q);  // still holds the quotient when only the remainder was asked for
   if (remainder) *remainder = Digits{static_cast<uint32_t>(rem)};
 }
 
@@ -109,6 +111,11 @@ void DivideMagnitudes(const Digits& u, const Digits& v, Digits* quotient, Digits
     Trim(r);
     *remainder = std::move(r);
   }
+  // The working copies hold the shifted divisor and the partial remainders: key material when a
+  // prime is the divisor.
+  SecureWipe(un);
+  SecureWipe(vn);
+  SecureWipe(q);
 }
 
 }  // namespace bigint_internal
