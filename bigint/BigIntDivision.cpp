@@ -136,7 +136,7 @@ TBigIntDivision BigIntDivideWithRemainder(const TBigInt& a, const TBigInt& b) {
       q = BigIntAdd(q, BigIntFromInt64(1));
       TBigInt complement = b;
       BigIntSubtractMagnitudeInPlace(complement, r);
-      r.digits = std::move(complement.digits);
+      r = std::move(complement);  // the assignment wipes the replaced remainder
     }
     q.signFlag = bNegative ? 1 : 0;
   }

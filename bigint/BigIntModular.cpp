@@ -13,7 +13,7 @@ TBigInt BigIntModulo(const TBigInt& a, const TBigInt& m) {
   if (bigint_internal::IsNegative(a) && !BigIntIsZero(r)) {
     TBigInt complement = m;
     BigIntSubtractMagnitudeInPlace(complement, r);
-    r.digits = std::move(complement.digits);
+    r = std::move(complement);  // the assignment wipes the replaced remainder
   }
   r.signFlag = 1;
   return r;
