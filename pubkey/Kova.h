@@ -99,7 +99,8 @@ class TKOVA {
   bool DecryptBlocks(const std::string& cipherText, const TBigInt& n, std::string& extended);
   void WipeWorkingValues();
 
-  // Working values: the integers of the block being produced or read.
+  // The key values Modulus (n), Base (g), PrimeP, PrimeQ and PSquared, among working values that hold the
+  // integers of the call in progress and are wiped when it returns.
   TBigInt CValue;
   TBigInt Modulus;
   TBigInt MValue;
