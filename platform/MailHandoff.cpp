@@ -39,7 +39,9 @@ int RunProcess(const QString& program, const QStringList& arguments) {
 
 QStringList XdgEmailArguments(const TMailMessage& message) {
   QStringList args{QStringLiteral("--utf8")};
-  QStringList to;
+  // Every recipient goes after its option: xdg-email refuses a bare argument without "@" (the address
+  // "bob" of a key named bob.KVK) or starting with "-", and would take one starting with "mailto:" as the
+  // whole message.
   for (const TMailRecipient& r : message.Recipients) {
     switch (r.Class) {
       case TMailRecipientClass::rcCC:
@@ -49,13 +51,13 @@ QStringList XdgEmailArguments(const TMailMessage& message) {
         args << QStringLiteral("--bcc") << Mailbox(r);
         break;
       default:
-        to << Mailbox(r);
+        args << QStringLiteral("--to") << Mailbox(r);
     }
   }
   if (!message.Subject.empty()) args << QStringLiteral("--subject") << Text(message.Subject);
   if (!message.NoteText.empty()) args << QStringLiteral("--body") << Text(message.NoteText);
   for (const TMailAttachment& f : message.Files) args << QStringLiteral("--attach") << Text(f.PathName);
-  return args + to;
+  return args;
 }
 
 TXdgEmailHandoff::TXdgEmailHandoff() : runner_(RunProcess) {}

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QProcess>
+#include <QStandardPaths>
+
 #include "platform/MailHandoff.h"
 
 namespace corvane {
@@ -20,6 +23,8 @@ TMailMessage Message() {
 
 TEST(MailHandoff, CommandCarriesRecipientsSubjectBodyAndAttachments) {
   const QStringList expected{"--utf8",
+                             "--to",
+                             "bob@example.com",
                              "--cc",
                              "Carol <carol@example.com>",
                              "--bcc",
@@ -31,8 +36,7 @@ TEST(MailHandoff, CommandCarriesRecipientsSubjectBodyAndAttachments) {
                              "--attach",
                              "/home/a/x y.KVX",
                              "--attach",
-                             "/home/a/z.KVX",
-                             "bob@example.com"};
+                             "/home/a/z.KVX"};
   EXPECT_EQ(XdgEmailArguments(Message()), expected);
 }
 
@@ -40,7 +44,27 @@ TEST(MailHandoff, EmptySubjectAndBodyAreLeftOut) {
   TMailMessage m;
   m.Recipients = {{TMailRecipientClass::rcTo, "", "bob"}};
   m.Files = {{1, 0xFFFFFFFFu, "/c/report_bob.KVX"}};
-  EXPECT_EQ(XdgEmailArguments(m), (QStringList{"--utf8", "--attach", "/c/report_bob.KVX", "bob"}));
+  EXPECT_EQ(XdgEmailArguments(m), (QStringList{"--utf8", "--to", "bob", "--attach", "/c/report_bob.KVX"}));
+}
+
+// xdg-email itself accepts what the wizard hands it: addresses without "@" (a key named bob.KVK) or that
+// look like options. The mail program is replaced by a browser command that prints the mailto: URL.
+TEST(MailHandoff, XdgEmailAcceptsEveryAddress) {
+  if (QStandardPaths::findExecutable("xdg-email").isEmpty()) GTEST_SKIP() << "xdg-email is not installed";
+  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+  for (const char* desktop :
+       {"XDG_CURRENT_DESKTOP", "DESKTOP_SESSION", "KDE_FULL_SESSION", "GNOME_DESKTOP_SESSION_ID"})
+    environment.remove(desktop);
+  environment.insert("BROWSER", "echo");
+  for (const char* address : {"bob", "bob@example.com", "-bob", "mailto:eve@example.com"}) {
+    TMailMessage m;
+    m.Recipients = {{TMailRecipientClass::rcTo, "", address}};
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.start("xdg-email", XdgEmailArguments(m));
+    ASSERT_TRUE(process.waitForFinished(30000)) << address;
+    EXPECT_EQ(process.exitCode(), 0) << address << ": " << process.readAllStandardError().toStdString();
+  }
 }
 
 TEST(MailHandoff, SuccessOnlyOnZeroExitStatus) {
