@@ -36,11 +36,13 @@ std::filesystem::path TemporaryBeside(const std::filesystem::path& destination) 
 
 void TransformFile(const std::filesystem::path& sourcePath, const std::filesystem::path& destinationPath,
                    std::string_view keyText, const TStreamProgress& progress, bool encrypt) {
-  TFileStream source(sourcePath, TFileMode::fmOpenRead);
-  // A device or pipe reports no size and would silently give an empty result.
+  // A device or pipe reports no size and would silently give an empty result; it is refused before it is
+  // opened, since opening a pipe waits for a writer. A missing file is left to the open to report.
   std::error_code unknown;
-  if (!std::filesystem::is_regular_file(sourcePath, unknown))
+  const std::filesystem::file_status status = std::filesystem::status(sourcePath, unknown);
+  if (!unknown && !std::filesystem::is_regular_file(status))
     throw EFileError("Cannot open file \"" + sourcePath.string() + "\": not a regular file");
+  TFileStream source(sourcePath, TFileMode::fmOpenRead);
   const std::filesystem::path temporary = TemporaryBeside(destinationPath);
   try {
     TFileStream destination(temporary, TFileMode::fmCreate);

@@ -194,6 +194,10 @@ TEST(FileStream, FailuresAndCancellingLeaveNoDestination) {
   EXPECT_THROW(EncryptFileStream(dir / "big", dir / "no-such-folder" / "out", "k"), EFileError);
   EXPECT_THROW(EncryptFileStream(dir / "", dir / "out", "k"), EFileError);     // a folder as source
   EXPECT_THROW(EncryptFileStream("/dev/zero", dir / "out", "k"), EFileError);  // no size to go by
+  // A pipe is refused before it is opened: opening it would wait for a writer forever.
+  ASSERT_EQ(mkfifo((dir / "pipe").c_str(), 0600), 0);
+  EXPECT_THROW(EncryptFileStream(dir / "pipe", dir / "out", "k"), EFileError);
+  fs::remove(dir / "pipe");
 
   // A failing run replaces nothing.
   EXPECT_THROW(
