@@ -72,15 +72,20 @@ void TProgressWork::Run(const std::function<void()>& work) {
   delay.setSingleShot(true);
   QObject::connect(&delay, &QTimer::timeout, dialog_, &QWidget::show);
   delay.start(DialogDelayMs);
+  std::atomic<bool> finished{false};
   std::thread worker([&] {
     try {
       work();
     } catch (...) {
       failure = std::current_exception();
     }
+    finished = true;
     QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
   });
   loop.exec();
+  // The loop also ends early when the application quits (its window closed before the dialog showed):
+  // the work is then asked to stop, so the quitting program does not wait for all of it.
+  if (!finished) cancelled_ = true;
   worker.join();
   dialog_->hide();
   if (failure) std::rethrow_exception(failure);

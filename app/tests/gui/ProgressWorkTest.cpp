@@ -38,6 +38,7 @@ class ProgressWorkTest : public QObject {
   void runsOffTheUiThread();
   void rethrowsOnTheCaller();
   void cancelReachesTheWork();
+  void quittingCancelsTheWork();
   void questionsRunOnTheUiThread();
   void formTakesNoClicksMeanwhile();
   void cancellingEncryption();
@@ -84,6 +85,26 @@ void ProgressWorkTest::cancelReachesTheWork() {
   QVERIFY(work.Cancelled());
   QCOMPARE(shown, 1);
   QVERIFY(!ShownProgressDialog());
+}
+
+// The application quits while work runs (its window closed before the dialog showed): the work is asked
+// to stop rather than holding the quitting program until it is done.
+void ProgressWorkTest::quittingCancelsTheWork() {
+  QWidget form;
+  TProgressWork work(&form, QStringLiteral("…"));
+  bool stoppedEarly = false;
+  QTimer::singleShot(0, [&] {
+    QTimer::singleShot(50, [] { QCoreApplication::quit(); });
+    work.Run([&] {
+      const auto deadline = std::chrono::steady_clock::now() + 20s;
+      while (!work.Cancelled() && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(5ms);
+      stoppedEarly = std::chrono::steady_clock::now() < deadline;
+    });
+  });
+  QCoreApplication::exec();  // ends with the quit; later event loops run again
+  QVERIFY(work.Cancelled());
+  QVERIFY(stoppedEarly);
 }
 
 void ProgressWorkTest::questionsRunOnTheUiThread() {
