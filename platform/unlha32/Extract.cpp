@@ -71,10 +71,7 @@ int OpenArchiveFile(const std::string& path, TFileSource& source, std::vector<TM
 }
 
 bool Selected(const TCommand& c, const TMember& m) {
-  const auto matches = [&](const std::string& p) {
-    return MatchWildcard(p, m.name) ||
-           (p.find('/') == std::string::npos && MatchWildcard(p, BareName(m.name)));
-  };
+  const auto matches = [&](const std::string& p) { return NamesMember(p, m.name); };
   if (std::any_of(c.excludes.begin(), c.excludes.end(), matches)) return false;
   return c.files.empty() || std::any_of(c.files.begin(), c.files.end(), matches);
 }

@@ -2,6 +2,7 @@
 
 #include <cctype>
 
+#include "platform/unlha32/CommandLine.h"
 #include "platform/unlha32/unlha32.h"
 
 namespace corvane::lha {
@@ -58,6 +59,11 @@ bool IsSafeMemberName(const std::string& name) {
 std::string BareName(const std::string& name) {
   const auto parts = Components(name);
   return parts.empty() ? std::string() : parts.back();
+}
+
+bool NamesMember(const std::string& pattern, const std::string& name) {
+  return MatchWildcard(pattern, name) ||
+         (pattern.find('/') == std::string::npos && MatchWildcard(pattern, BareName(name)));
 }
 
 std::string StoredName(const std::string& given, bool bare) {

@@ -20,6 +20,9 @@ std::vector<std::string> Components(const std::string& name);
 bool IsSafeMemberName(const std::string& name);
 // The last component.
 std::string BareName(const std::string& name);
+// Whether a pattern of a command names the member: it matches the whole stored name or, when it has no
+// '/', the name's last component.
+bool NamesMember(const std::string& pattern, const std::string& name);
 // The name to store for a file given as `given`: its last component for bare names, else the path with
 // any root, "." and ".." components left out.
 std::string StoredName(const std::string& given, bool bare);

@@ -353,10 +353,8 @@ int DeleteMembers(const TCommand& c, std::string& report) {
   std::vector<TPlanItem> plan;
   size_t removed = 0;
   for (const auto& m : members) {
-    const bool match = std::any_of(c.files.begin(), c.files.end(), [&](const std::string& p) {
-      return MatchWildcard(p, m.name) ||
-             (p.find('/') == std::string::npos && MatchWildcard(p, BareName(m.name)));
-    });
+    const bool match = std::any_of(c.files.begin(), c.files.end(),
+                                   [&](const std::string& p) { return NamesMember(p, m.name); });
     if (match) {
       ++removed;
     } else {
