@@ -77,10 +77,12 @@ void TKOVA::SetKeyStrength(int32_t strength) {
 
 // ---- Key generation ----
 
-std::string TKOVA::RandomBitText(int64_t count) {
-  std::string bits;
+// "1" and `count` random bits, the form of the prime start values and of R. The text is built whole in
+// one buffer: prepending the "1" afterwards could move it and leave the random bits behind unwiped.
+std::string TKOVA::OneAndRandomBits(int64_t count) {
+  std::string bits = "1";
   if (count <= 0) return bits;
-  bits.reserve(static_cast<std::size_t>(count));
+  bits.reserve(static_cast<std::size_t>(count) + 1);
   if (fRandomBit) {
     for (int64_t i = 0; i < count; ++i) bits += fRandomBit() != 0 ? '1' : '0';
     return bits;
@@ -97,7 +99,7 @@ std::string TKOVA::RandomBitText(int64_t count) {
 
 // A value of PrimeBits + 1 bits with the top bit set: "1" followed by PrimeBits random bits.
 TBigInt TKOVA::RandomStartValue() {
-  std::string text = "1" + RandomBitText(fPrimeBits);
+  std::string text = OneAndRandomBits(fPrimeBits);
   TBigInt start = BigIntFromBitText(text);
   SecureWipe(text);
   return start;
@@ -215,7 +217,7 @@ int32_t TKOVA::EncryptText(const std::string& message, std::string& cipherText) 
   if (!fHasPublicKey || !EncryptionSizesFit()) return kNoKey;
 
   // R: "1" and 3 PrimeBits - 4 random bits; its bytes make the digest unpredictable.
-  std::string randomizer = "1" + RandomBitText(3 * int64_t{fPrimeBits} - 4);
+  std::string randomizer = OneAndRandomBits(3 * int64_t{fPrimeBits} - 4);
   std::string randomBytes = BitTextToBytes(randomizer);
   std::string hashed = message + randomBytes;
   std::string digest;

@@ -88,7 +88,7 @@ class TKOVA {
   void SetProgress(TKeyProgress progress) { fProgress = std::move(progress); }
 
  private:
-  std::string RandomBitText(int64_t count);
+  std::string OneAndRandomBits(int64_t count);
   TBigInt RandomStartValue();
   TBigInt FindPrime(int prime);
   int32_t GenerateKeyPair();
