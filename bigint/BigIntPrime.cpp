@@ -6,6 +6,7 @@
 #include "bigint/BigIntInternal.h"
 #include "bigint/BigIntMontgomery.h"
 #include "bigint/BigIntRandom.h"
+#include "common/SecureWipe.h"
 
 namespace corvane {
 
@@ -55,6 +56,12 @@ TMillerRabinSetup FactorOutTwos(const TBigInt& n) {
     ++setup.s;
   }
   return setup;
+}
+
+// R mod n and (n - 1) R mod n add up to n: a candidate that is about to become a prime of a key.
+void WipeMontgomeryUnits(bigint_internal::Limbs& one, bigint_internal::Limbs& minusOne) {
+  SecureWipe(one);
+  SecureWipe(minusOne);
 }
 
 bool IsPositive(const TBigInt& n) {
@@ -119,9 +126,12 @@ bool BigIntStrongProbablePrime(const TBigInt& n, const TBigInt& a) {
   if (BigIntCompareMagnitude(n, BigIntFromInt64(3)) == MagnitudeOrder::FirstSmaller)
     throw EBigIntError("A Miller-Rabin round needs an odd candidate above 2");
   const TMillerRabinSetup setup = FactorOutTwos(n);
-  const bigint_internal::Limbs one = mont.One();
-  const bigint_internal::Limbs minusOne = mont.ToMontgomery(BigIntSubtract(n, BigIntFromInt64(1)));
-  return StrongProbablePrimeRound(mont, mont.ToMontgomery(a), setup.d, setup.s, one, minusOne);
+  bigint_internal::Limbs one = mont.One();
+  bigint_internal::Limbs minusOne = mont.ToMontgomery(BigIntSubtract(n, BigIntFromInt64(1)));
+  const bool probablePrime =
+      StrongProbablePrimeRound(mont, mont.ToMontgomery(a), setup.d, setup.s, one, minusOne);
+  WipeMontgomeryUnits(one, minusOne);
+  return probablePrime;
 }
 
 bool BigIntMillerRabin(const TBigInt& n, int32_t rounds) {
@@ -131,16 +141,17 @@ bool BigIntMillerRabin(const TBigInt& n, int32_t rounds) {
   if ((n.digits[0] & 1) == 0) return false;
   const TMillerRabinSetup setup = FactorOutTwos(n);
   const bigint_internal::TMontgomery64 mont(n);
-  const bigint_internal::Limbs one = mont.One();
-  const bigint_internal::Limbs minusOne = mont.ToMontgomery(BigIntSubtract(n, BigIntFromInt64(1)));
+  bigint_internal::Limbs one = mont.One();
+  bigint_internal::Limbs minusOne = mont.ToMontgomery(BigIntSubtract(n, BigIntFromInt64(1)));
   RandomReseedFromClock();
-  for (int32_t round = 0; round < rounds; ++round) {
+  bool probablePrime = true;
+  for (int32_t round = 0; probablePrime && round < rounds; ++round) {
     const int32_t base = SmallPrimeTable[RandomBelow(kBasePoolSize)];
-    if (!StrongProbablePrimeRound(mont, mont.ToMontgomery(BigIntFromInt64(base)), setup.d, setup.s, one,
-                                  minusOne))
-      return false;
+    probablePrime = StrongProbablePrimeRound(mont, mont.ToMontgomery(BigIntFromInt64(base)), setup.d, setup.s,
+                                             one, minusOne);
   }
-  return true;
+  WipeMontgomeryUnits(one, minusOne);
+  return probablePrime;
 }
 
 bool BigIntIsLikelyPrime(const TBigInt& n, int32_t rounds) {
