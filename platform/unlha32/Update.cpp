@@ -60,6 +60,10 @@ void AddTree(const TCommand& c, const std::string& given, const std::string& dis
     const std::string name = StoredName(childGiven, bare);
     if (Excluded(c, name)) continue;
     if (S_ISDIR(st.st_mode)) {
+      // A link to a folder is not followed: one that points back up the tree would store it again and
+      // again below itself.
+      struct stat link {};
+      if (::lstat(childDisk.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) continue;
       if (!bare) inputs.push_back({childDisk, name, true});
       AddTree(c, childGiven, childDisk, bare, inputs);
     } else if (S_ISREG(st.st_mode)) {
