@@ -21,6 +21,7 @@
 #include "app/UnitFormFileList.h"
 #include "app/UnitFormShell.h"
 #include "app/UnitFormWork.h"
+#include "app/flows/FlowCommon.h"
 #include "app/flows/PublicKeyFile.h"
 #include "bigint/BigIntRandom.h"
 #include "common/Exception.h"
@@ -247,8 +248,7 @@ void TForm1::Button14Click() {
 void TForm1::Button13Click() {
   Guarded([&] {
     const fs::path recipient = FileListBox1->FileName().toStdString();
-    std::string k = recipient.filename().string();
-    k = k.size() > 4 ? k.substr(0, k.size() - 4) : std::string();
+    const std::string k = CutLastFour(recipient.filename().string());
     const fs::path folder = fs::path(Edit2->text().toStdString()).parent_path();
     const fs::path container = folder / (containerStem_ + ".KVX");
     switch (ItemIndex(RadioGroup2)) {
