@@ -37,16 +37,17 @@ class TKeygenCommand : public TCommand {
   }
 
   int Execute(TCliContext& context) override {
-    if (!fForce && PrivateKeyExists(context.Settings)) {
-      context.PrintError(std::string(kKeyExistsText) + " 置き換えるには --force を付けて下さい。");
-      return 1;
-    }
     TKeyPairRequest request;
     request.KeyStrength = std::stoi(fBits);
     request.Name = fName;
     request.ReplaceExistingKey = fForce;
-    const TKeyPairResult result =
-        CreateKeyPair(request, context.Kova, context.Settings, ProgramFolder(), context.Progress());
+    TKeyPairResult result;
+    try {
+      result = CreateKeyPair(request, context.Kova, context.Settings, ProgramFolder(), context.Progress());
+    } catch (const EKeyExists& error) {
+      context.PrintError(std::string(error.what()) + " 置き換えるには --force を付けて下さい。");
+      return 1;
+    }
     context.EndProgress();
     context.PrintResult(result.PublicKeyFile.string());
     return 0;
