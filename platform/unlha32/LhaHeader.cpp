@@ -8,8 +8,8 @@
 namespace corvane::lha {
 namespace {
 
-// Largest header we accept: level 2 stores its size in 16 bits; level 1 extension chains are capped the
-// same way so a hostile chain cannot make us read without end.
+// Most extension bytes one header may have. Level 2 bounds its chain by the 16-bit header size; a level-1
+// chain has no total of its own and would otherwise be read as long as records follow.
 constexpr uint64_t kMaxExtensionBytes = 1u << 20;
 
 uint16_t Get16(const uint8_t* p) {
