@@ -46,11 +46,18 @@ bool HasWildcard(const std::string& s) {
   return s.find_first_of("*?") != std::string::npos;
 }
 
-void AddTree(const TCommand& c, const std::string& given, const std::string& disk, bool bare,
-             std::vector<TInput>& inputs) {
+// Adds what lies below the folder `disk`. A folder that cannot be read fails the command, as a missing
+// file does, instead of leaving its files out unnoticed.
+int AddTree(const TCommand& c, const std::string& given, const std::string& disk, bool bare,
+            std::vector<TInput>& inputs, std::string& report) {
   std::error_code ec;
   std::vector<fs::path> children;
-  for (const auto& e : fs::directory_iterator(disk, ec)) children.push_back(e.path().filename());
+  for (fs::directory_iterator it(disk, ec), end; !ec && it != end; it.increment(ec))
+    children.push_back(it->path().filename());
+  if (ec) {
+    report = "cannot read folder: " + given;
+    return UNLHA_ERROR_FILE_OPEN;
+  }
   std::sort(children.begin(), children.end());
   for (const auto& child : children) {
     const std::string childGiven = given + "/" + child.string();
@@ -65,11 +72,12 @@ void AddTree(const TCommand& c, const std::string& given, const std::string& dis
       struct stat link {};
       if (::lstat(childDisk.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) continue;
       if (!bare) inputs.push_back({childDisk, name, true});
-      AddTree(c, childGiven, childDisk, bare, inputs);
+      if (const int status = AddTree(c, childGiven, childDisk, bare, inputs, report)) return status;
     } else if (S_ISREG(st.st_mode)) {
       inputs.push_back({childDisk, name, false});
     }
   }
+  return 0;
 }
 
 // The files named by the command, each with the name it gets in the archive.
@@ -108,7 +116,8 @@ int CollectInputs(const TCommand& c, std::vector<TInput>& inputs, std::string& r
       if (Excluded(c, name)) continue;
       if (S_ISDIR(st.st_mode)) {
         if (!bare) inputs.push_back({disk, name, true});
-        if (c.recurse) AddTree(c, given, disk, bare, inputs);
+        if (c.recurse)
+          if (const int status = AddTree(c, given, disk, bare, inputs, report)) return status;
       } else {
         inputs.push_back({disk, name, false});
       }

@@ -464,6 +464,13 @@ TEST_F(LhaLibrary, RecursionAndExclusion) {
   ASSERT_EQ(Lha("x \"t.lzh\" out/"), 0);
   EXPECT_EQ(ReadFile("out/tree/a/b/deep.txt"), "deep");
   EXPECT_FALSE(fs::exists("out/tree/skip.bak"));
+  // A folder that cannot be read fails the command rather than leaving its files out.
+  ::chmod("tree/a/b", 0);
+  if (::access("tree/a/b", R_OK) != 0) {
+    EXPECT_EQ(Lha("a -r \"u.lzh\" tree"), UNLHA_ERROR_FILE_OPEN);
+    EXPECT_FALSE(fs::exists("u.lzh"));
+  }
+  ::chmod("tree/a/b", 0755);
 }
 
 TEST_F(LhaLibrary, ContainerVectorsPackedByJlha) {
