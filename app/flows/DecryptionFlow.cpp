@@ -16,11 +16,6 @@ namespace {
 // The session-key line is short (two blocks of a few hundred characters); a larger member is not one.
 constexpr std::size_t kMaxSessionKeyFileSize = 1 << 16;
 
-bool EndsWith(const std::string& text, const char* end) {
-  const std::string tail(end);
-  return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
-}
-
 // A member must name one file directly in the target folder.
 bool SafeMemberName(const std::string& name) {
   if (name.empty() || name == "." || name == "..") return false;

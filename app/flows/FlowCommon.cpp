@@ -12,10 +12,6 @@ namespace corvane {
 
 namespace {
 
-[[noreturn]] void ThrowFileError(const char* what, const std::filesystem::path& path, int error) {
-  throw EFileError(std::string(what) + " \"" + path.string() + "\": " + std::strerror(error));
-}
-
 // Closes the descriptor on every path.
 struct TDescriptor {
   int fd;
@@ -25,6 +21,14 @@ struct TDescriptor {
 };
 
 }  // namespace
+
+void ThrowFileError(const char* what, const std::filesystem::path& path, int error) {
+  throw EFileError(std::string(what) + " \"" + path.string() + "\": " + std::strerror(error));
+}
+
+bool EndsWith(const std::string& text, const std::string& end) {
+  return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
 
 int32_t KeyStrengthFromText(const std::string& text) {
   std::size_t i = 0;

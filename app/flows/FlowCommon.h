@@ -92,6 +92,11 @@ int32_t KeyStrengthFromText(const std::string& text);
 // Raises EKeyStrength when strength is outside kMinKeyStrength .. kMaxKeyStrength.
 void CheckKeyStrength(int32_t strength);
 
+// Raises EFileError "<what> "<path>": <the system's text for error>".
+[[noreturn]] void ThrowFileError(const char* what, const std::filesystem::path& path, int error);
+// Whether text ends with end.
+bool EndsWith(const std::string& text, const std::string& end);
+
 // Lines of a text ended by CR, LF or CR LF; a last line without an end counts, a final end adds none.
 std::vector<std::string> SplitLines(const std::string& text);
 // Raises EFileError naming the file when it cannot be opened for reading or is not a regular file (a

@@ -17,10 +17,6 @@ constexpr std::size_t kMaxPublicKeyFileSize = 1 << 20;
 // n = p^2 q of a 16384-bit key has at most 16386 bits: 4933 decimal digits.
 constexpr std::size_t kMaxKeyNumberDigits = 4940;
 
-bool EndsWith(const std::string& text, const std::string& end) {
-  return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
-}
-
 std::string Lower(std::string text) {
   for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   return text;

@@ -6,7 +6,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
 #include <system_error>
 
 #include "app/flows/BufferedStreams.h"
@@ -18,10 +17,6 @@ namespace corvane {
 namespace fs = std::filesystem;
 
 namespace {
-
-[[noreturn]] void ThrowFileError(const char* what, const fs::path& path, int error) {
-  throw EFileError(std::string(what) + " \"" + path.string() + "\": " + std::strerror(error));
-}
 
 std::string RandomSuffix() {
   static const char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
