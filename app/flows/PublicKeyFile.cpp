@@ -32,8 +32,11 @@ std::string PublicKeyFileText(const TPublicKeyText& key) {
   return key.N + "\r\n" + key.G + "\r\n" + key.KeyStrength + "\r\n";
 }
 
-TPublicKeyText ReadPublicKeyFile(const fs::path& path) {
-  const std::vector<std::string> lines = SplitLines(ReadSmallFile(path, kMaxPublicKeyFileSize));
+namespace {
+
+// The first three lines of a key file's bytes; path names the file in the refusals.
+TPublicKeyText ParsePublicKeyFile(const std::string& data, const fs::path& path) {
+  const std::vector<std::string> lines = SplitLines(data);
   if (lines.size() < 3) {
     throw EListError("公開鍵ファイル " + path.string() + " の行が足りません（" +
                      std::to_string(lines.size()) + " 行、3 行必要です）。");
@@ -47,12 +50,20 @@ TPublicKeyText ReadPublicKeyFile(const fs::path& path) {
   return {lines[0], lines[1], lines[2]};
 }
 
+}  // namespace
+
+TPublicKeyText ReadPublicKeyFile(const fs::path& path) {
+  return ParsePublicKeyFile(ReadSmallFile(path, kMaxPublicKeyFileSize), path);
+}
+
 fs::path InstallPublicKey(const fs::path& file, const fs::path& keyFolder) {
   const std::string name = file.filename().string();
   if (!EndsWith(name, kPublicKeyExtension)) {
     throw EPublicKeyFile(name + " は公開鍵ファイル（.KVK）ではありません。");
   }
-  const TPublicKeyText key = ReadPublicKeyFile(file);
+  // The bytes checked are the bytes installed: the file is copied as it is, line ends included.
+  const std::string data = ReadSmallFile(file, kMaxPublicKeyFileSize);
+  const TPublicKeyText key = ParsePublicKeyFile(data, file);
   if (!IsDecimal(key.N) || !IsDecimal(key.G)) {
     throw EPublicKeyFile("公開鍵ファイル " + file.string() + " の形式が正しくありません。");
   }
@@ -64,8 +75,7 @@ fs::path InstallPublicKey(const fs::path& file, const fs::path& keyFolder) {
     throw EFileError("Cannot create folder \"" + keyFolder.string() + "\": " + error.message());
   }
   const fs::path target = keyFolder / name;
-  // The bytes read are the bytes installed: the file is copied as it is, line ends included.
-  WriteFileAtomically(target, ReadSmallFile(file, kMaxPublicKeyFileSize));
+  WriteFileAtomically(target, data);
   return target;
 }
 
