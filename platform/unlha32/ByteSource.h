@@ -35,7 +35,6 @@ class TFileSource final : public TByteSource {
   TFileSource& operator=(const TFileSource&) = delete;
   // Opens a regular file for reading; false when it cannot be opened or is not a regular file.
   bool Open(const std::string& path);
-  bool IsOpen() const { return fd_ >= 0; }
   uint64_t Size() const override { return size_; }
   bool ReadAt(uint64_t offset, void* buffer, size_t size) const override;
 

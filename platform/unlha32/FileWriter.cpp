@@ -7,7 +7,9 @@
 #include "platform/unlha32/unlha32.h"
 
 namespace corvane::lha {
+namespace {
 
+// Writes all of `size` bytes, going on after short and interrupted writes; false on failure.
 bool WriteAll(int fd, const uint8_t* data, size_t size) {
   while (size > 0) {
     const ssize_t n = ::write(fd, data, size);
@@ -18,6 +20,8 @@ bool WriteAll(int fd, const uint8_t* data, size_t size) {
   }
   return true;
 }
+
+}  // namespace
 
 int TFileWriter::Write(const uint8_t* data, size_t size) {
   if (buffer_.size() + size > kBufferSize) {

@@ -31,7 +31,4 @@ class TFileWriter final : public TSink {
   std::vector<uint8_t> buffer_;
 };
 
-// Writes all of `size` bytes with pwrite/write retries; false on failure.
-bool WriteAll(int fd, const uint8_t* data, size_t size);
-
 }  // namespace corvane::lha
