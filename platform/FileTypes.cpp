@@ -104,9 +104,14 @@ void WriteFile(const fs::path& path, const std::string& content) {
   }
 }
 
+// The file's bytes, "" when it does not exist. One that exists but cannot be read raises EFileError:
+// mimeapps.list rewritten from nothing would lose every other program's defaults.
 std::string ReadFile(const fs::path& path) {
   QFile file(FileText(path));
-  if (!file.open(QIODevice::ReadOnly)) return {};
+  if (!file.exists()) return {};
+  if (!file.open(QIODevice::ReadOnly)) {
+    throw EFileError(path.string() + " を読み込めません。(" + file.errorString().toStdString() + ")");
+  }
   return file.readAll().toStdString();
 }
 
@@ -237,12 +242,10 @@ void TFileTypeRegistry::Register(const TFileType& type, const fs::path& executab
 void TFileTypeRegistry::Unregister(const TFileType& type) {
   std::error_code ignored;
   for (const fs::path& file : Files(type)) fs::remove(file, ignored);
-  if (!fs::exists(MimeAppsList(), ignored)) return;
-  const std::string before = ReadFile(MimeAppsList());
-  const std::string after = RemoveDefaultApplication(before, type.MimeType, type.DesktopId());
-  if (after == before) return;
   try {
-    WriteFile(MimeAppsList(), after);
+    const std::string before = ReadFile(MimeAppsList());
+    const std::string after = RemoveDefaultApplication(before, type.MimeType, type.DesktopId());
+    if (after != before) WriteFile(MimeAppsList(), after);
   } catch (const EFileError&) {
     // A removal that cannot be done is passed over, as the deletion of an absent piece is.
   }
