@@ -140,7 +140,7 @@ void TForm1::Button8Click() {
       request.Container = Edit4->text().toStdString();
       // Asked before the work starts: replacing a file the user already has needs consent.
       const TContainerMembers members = InspectContainer(request.Container);
-      if (fs::exists(members.OutputFile)) {
+      if (members.OutputExists) {
         if (!services_.Dialogs->MessageBox(
                 TMsgKind::mkWarning,
                 PathText(members.OutputFile) + QStringLiteral(" は既に存在します。上書きしますか？"),

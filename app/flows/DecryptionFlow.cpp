@@ -107,6 +107,10 @@ TContainerMembers InspectContainer(const fs::path& containerPath) {
   const std::string outputName = members.PayloadMember.substr(0, members.PayloadMember.size() - 4);
   if (!SafeMemberName(outputName)) RefuseUnsafeName(members.PayloadMember);
   members.OutputFile = container.parent_path() / outputName;
+  // A folder that cannot be looked into shows up as a clear error when the work folder is made.
+  std::error_code error;
+  const fs::file_type existing = fs::symlink_status(members.OutputFile, error).type();
+  members.OutputExists = existing != fs::file_type::not_found && existing != fs::file_type::none;
   return members;
 }
 
@@ -115,12 +119,7 @@ TDecryptResult DecryptContainer(const TDecryptRequest& request, TKOVA& kova, Set
   const fs::path container = fs::absolute(request.Container);
   const fs::path folder = container.parent_path();
   const TContainerMembers members = InspectContainer(container);
-  // A folder that cannot be looked into shows up below as a clear error when the work folder is made.
-  std::error_code error;
-  const fs::file_type existing = fs::symlink_status(members.OutputFile, error).type();
-  if (!request.ReplaceExisting && existing != fs::file_type::not_found && existing != fs::file_type::none) {
-    throw EOutputExists(members.OutputFile);
-  }
+  if (!request.ReplaceExisting && members.OutputExists) throw EOutputExists(members.OutputFile);
 
   TWorkFolder work(folder);
   // The session key comes first, so a container made for another key is refused before its payload, which

@@ -30,6 +30,8 @@ struct TContainerMembers {
   std::string SessionKeyMember;      // "<stem>.RJN"
   std::string PayloadMember;         // "<source name>.Enc"
   std::filesystem::path OutputFile;  // container folder / payload member less ".Enc"
+  // Something already has the output's name (a link too, even one that leads nowhere).
+  bool OutputExists = false;
 };
 
 // Lists a container and checks its members without extracting anything: lets a front end ask about an

@@ -208,6 +208,18 @@ void FlowsTest::existingOutputAsks() {
   w.Click("Button8");
   QCOMPARE(w.Page(), QStringLiteral("TabSheet8"));
   QCOMPARE(ReadAll(sandbox.Documents() / "letter.txt"), ReadAll(Vectors() / "letter.txt"));
+
+  // A link that leads nowhere has the name too: the same question, and OK replaces the link itself.
+  fs::remove(sandbox.Documents() / "letter.txt");
+  fs::create_symlink(sandbox.Documents() / "nowhere", sandbox.Documents() / "letter.txt");
+  w.Form().Button8->setEnabled(true);
+  w.Dialogs.Answers = {true};
+  w.Click("Button8");
+  QVERIFY(w.Dialogs.Errors.empty());
+  QCOMPARE(w.Dialogs.Messages.size(), 3u);
+  QVERIFY(!fs::is_symlink(sandbox.Documents() / "letter.txt"));
+  QCOMPARE(ReadAll(sandbox.Documents() / "letter.txt"), ReadAll(Vectors() / "letter.txt"));
+  QVERIFY(!fs::exists(sandbox.Documents() / "nowhere"));
 }
 
 void FlowsTest::damagedContainerRefused() {
