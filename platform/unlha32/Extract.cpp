@@ -76,6 +76,20 @@ bool Selected(const TCommand& c, const TMember& m) {
   return c.files.empty() || std::any_of(c.files.begin(), c.files.end(), matches);
 }
 
+// Adds a line for each name of the command that names no member: UNLHA_ERROR_NOT_FOUND when there is one,
+// so that a caller who asked for a member never takes its absence for success.
+int ReportMissing(const TCommand& c, const std::vector<TMember>& members, std::string& problems) {
+  int status = 0;
+  for (const auto& p : c.files) {
+    const auto named = [&](const TMember& m) { return NamesMember(p, m.name); };
+    if (std::none_of(members.begin(), members.end(), named)) {
+      problems += "not found: " + p + "\n";
+      status = UNLHA_ERROR_NOT_FOUND;
+    }
+  }
+  return status;
+}
+
 bool Within(const std::string& root, const std::string& path) {
   return path == root || (path.size() > root.size() && path.compare(0, root.size(), root) == 0 &&
                           (root.back() == '/' || path[root.size()] == '/'));
@@ -199,6 +213,7 @@ int ExtractMembers(const TCommand& c, std::string& report) {
     }
   }
   progress.End();
+  if (const int missing = ReportMissing(c, members, problems); !first) first = missing;
   report = problems + std::to_string(done) + " extracted from " + c.archive;
   return first;
 }
@@ -223,6 +238,7 @@ int TestArchive(const TCommand& c, std::string& report) {
     }
   }
   progress.End();
+  if (const int missing = ReportMissing(c, members, problems); !first) first = missing;
   report = problems + (first ? "errors found in " : "no errors in ") + c.archive;
   return first;
 }

@@ -113,6 +113,11 @@ TEST_F(LhaLibrary, PackListAndExtractWithAndWithoutPaths) {
   ASSERT_EQ(Lha("e \"../t.lzh\" text.txt", &report), 0) << report;
   EXPECT_EQ(ReadFile("text.txt"), text);
   EXPECT_EQ(Leftovers(".", {"noise.bin", "sub", "text.txt"}), std::vector<std::string>{});
+  // A name that is not in the archive is reported; the names that are still come out.
+  EXPECT_EQ(Lha("e \"../t.lzh\" empty absent.txt", &report), UNLHA_ERROR_NOT_FOUND) << report;
+  EXPECT_NE(report.find("absent.txt"), std::string::npos) << report;
+  EXPECT_EQ(ReadFile("empty"), "");
+  EXPECT_EQ(Lha("t \"../t.lzh\" absent.txt"), UNLHA_ERROR_NOT_FOUND);
 }
 
 TEST_F(LhaLibrary, LargeIncompressibleFileIsStoredWhole) {
