@@ -26,43 +26,47 @@ bool IsSmallPrime(int64_t v) {
          std::binary_search(SmallPrimeTable.begin(), SmallPrimeTable.end(), static_cast<int32_t>(v));
 }
 
-// One round against the base given in Montgomery form; d and s from n - 1 = 2^s * d.
-bool StrongProbablePrimeRound(const bigint_internal::TMontgomery64& mont, const bigint_internal::Limbs& base,
-                              const TBigInt& d, uint64_t s, const bigint_internal::Limbs& one,
-                              const bigint_internal::Limbs& minusOne) {
-  bigint_internal::Limbs x = mont.PowerMontgomery(base, d);
-  if (x == one || x == minusOne) return true;
-  // Square up to s - 1 times looking for n - 1; reaching 1 first means a non-trivial root of 1.
-  for (uint64_t i = 1; i < s; ++i) {
-    mont.Square(x, x);
-    if (x == minusOne) return true;
-    if (x == one) return false;
+// What a Miller-Rabin test needs of n alone: n - 1 = 2^s * d with d odd, and the Montgomery forms of 1
+// and n - 1. n must be odd and at least 3 (EBigIntError otherwise).
+class TStrongPrimeTest {
+ public:
+  explicit TStrongPrimeTest(const TBigInt& n) : mont_(n), d_(BigIntSubtract(n, BigIntFromInt64(1))) {
+    if (BigIntIsZero(d_)) throw EBigIntError("A Miller-Rabin round needs an odd candidate above 2");
+    while ((d_.digits[0] & 1) == 0) {
+      BigIntHalveInPlace(d_);
+      ++s_;
+    }
+    one_ = mont_.One();
+    minusOne_ = mont_.ToMontgomery(BigIntSubtract(n, BigIntFromInt64(1)));
   }
-  return false;
-}
+  // R mod n and (n - 1) R mod n add up to n, which may be about to become a prime of a key.
+  ~TStrongPrimeTest() {
+    SecureWipe(one_);
+    SecureWipe(minusOne_);
+  }
+  TStrongPrimeTest(const TStrongPrimeTest&) = delete;
+  TStrongPrimeTest& operator=(const TStrongPrimeTest&) = delete;
 
-struct TMillerRabinSetup {
-  TBigInt d;
-  uint64_t s = 0;
+  // True when n is a strong probable prime to `base` (any integer, reduced modulo n).
+  bool Round(const TBigInt& base) const {
+    bigint_internal::Limbs x = mont_.PowerMontgomery(mont_.ToMontgomery(base), d_);
+    if (x == one_ || x == minusOne_) return true;
+    // Square up to s - 1 times looking for n - 1; reaching 1 first means a non-trivial root of 1.
+    for (uint64_t i = 1; i < s_; ++i) {
+      mont_.Square(x, x);
+      if (x == minusOne_) return true;
+      if (x == one_) return false;
+    }
+    return false;
+  }
+
+ private:
+  const bigint_internal::TMontgomery64 mont_;  // rejects even and non-positive n
+  TBigInt d_;
+  uint64_t s_ = 0;
+  bigint_internal::Limbs one_;
+  bigint_internal::Limbs minusOne_;
 };
-
-// n - 1 = 2^s * d with d odd; n must be at least 3 (n - 1 = 0 has no odd part).
-TMillerRabinSetup FactorOutTwos(const TBigInt& n) {
-  TMillerRabinSetup setup;
-  setup.d = BigIntSubtract(n, BigIntFromInt64(1));
-  if (BigIntIsZero(setup.d)) throw EBigIntError("A Miller-Rabin round needs an odd candidate above 2");
-  while ((setup.d.digits[0] & 1) == 0) {
-    BigIntHalveInPlace(setup.d);
-    ++setup.s;
-  }
-  return setup;
-}
-
-// R mod n and (n - 1) R mod n add up to n: a candidate that is about to become a prime of a key.
-void WipeMontgomeryUnits(bigint_internal::Limbs& one, bigint_internal::Limbs& minusOne) {
-  SecureWipe(one);
-  SecureWipe(minusOne);
-}
 
 bool IsPositive(const TBigInt& n) {
   return n.signFlag != 0 && !BigIntIsZero(n);
@@ -122,16 +126,7 @@ bool BigIntPassesTrialDivision(const TBigInt& n) {
 }
 
 bool BigIntStrongProbablePrime(const TBigInt& n, const TBigInt& a) {
-  const bigint_internal::TMontgomery64 mont(n);  // rejects even and non-positive n
-  if (BigIntCompareMagnitude(n, BigIntFromInt64(3)) == MagnitudeOrder::FirstSmaller)
-    throw EBigIntError("A Miller-Rabin round needs an odd candidate above 2");
-  const TMillerRabinSetup setup = FactorOutTwos(n);
-  bigint_internal::Limbs one = mont.One();
-  bigint_internal::Limbs minusOne = mont.ToMontgomery(BigIntSubtract(n, BigIntFromInt64(1)));
-  const bool probablePrime =
-      StrongProbablePrimeRound(mont, mont.ToMontgomery(a), setup.d, setup.s, one, minusOne);
-  WipeMontgomeryUnits(one, minusOne);
-  return probablePrime;
+  return TStrongPrimeTest(n).Round(a);
 }
 
 bool BigIntMillerRabin(const TBigInt& n, int32_t rounds) {
@@ -139,19 +134,13 @@ bool BigIntMillerRabin(const TBigInt& n, int32_t rounds) {
   const int64_t small = SmallValue(n);
   if (small >= 0) return IsSmallPrime(small);
   if ((n.digits[0] & 1) == 0) return false;
-  const TMillerRabinSetup setup = FactorOutTwos(n);
-  const bigint_internal::TMontgomery64 mont(n);
-  bigint_internal::Limbs one = mont.One();
-  bigint_internal::Limbs minusOne = mont.ToMontgomery(BigIntSubtract(n, BigIntFromInt64(1)));
+  const TStrongPrimeTest test(n);
   RandomReseedFromClock();
-  bool probablePrime = true;
-  for (int32_t round = 0; probablePrime && round < rounds; ++round) {
+  for (int32_t round = 0; round < rounds; ++round) {
     const int32_t base = SmallPrimeTable[RandomBelow(kBasePoolSize)];
-    probablePrime = StrongProbablePrimeRound(mont, mont.ToMontgomery(BigIntFromInt64(base)), setup.d, setup.s,
-                                             one, minusOne);
+    if (!test.Round(BigIntFromInt64(base))) return false;
   }
-  WipeMontgomeryUnits(one, minusOne);
-  return probablePrime;
+  return true;
 }
 
 bool BigIntIsLikelyPrime(const TBigInt& n, int32_t rounds) {
