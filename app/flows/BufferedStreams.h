@@ -28,8 +28,9 @@ class TBufferedFileReader : public TStream {
   uint64_t fPosition = 0;
 };
 
-// Creates a file (mode 0600) and writes it sequentially through the buffer. Close() writes what is left and
-// reports any failure; destroying the stream without Close() drops the unwritten rest.
+// Writes a file sequentially through the buffer: a new file (mode 0600) with fmCreate, an existing one
+// from its start, not truncated, with fmOpenWrite. Close() writes what is left and reports any failure;
+// destroying the stream without Close() drops the unwritten rest.
 class TBufferedFileWriter : public TStream {
  public:
   explicit TBufferedFileWriter(const std::filesystem::path& path, TFileMode mode = TFileMode::fmCreate);
