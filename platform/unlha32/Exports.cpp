@@ -28,10 +28,13 @@ struct TListing {
 std::mutex gHandleMutex;
 std::set<TListing*> gHandles;
 
-TListing* Lookup(void* handle) {
+// Runs `use` on the listing behind `handle` while holding the handle lock, so that another thread cannot
+// close it in the meantime; `closed` when the handle is not open.
+template <typename Result, typename Use>
+Result WithListing(void* handle, Result closed, Use use) {
   std::lock_guard lock(gHandleMutex);
   auto* listing = static_cast<TListing*>(handle);
-  return gHandles.count(listing) ? listing : nullptr;
+  return gHandles.count(listing) ? use(*listing) : closed;
 }
 
 void WriteReport(const std::string& text, char* output, uint32_t size) {
@@ -83,10 +86,11 @@ int NextMatching(TListing& l, TArchiveEntry* entry) {
 
 template <typename Get>
 int AnswerCurrent(void* archive, uint64_t* out, Get get) {
-  TListing* l = Lookup(archive);
-  if (!l || !l->haveCurrent || !out) return 0;
-  *out = get(l->current);
-  return 1;
+  return WithListing(archive, 0, [&](TListing& l) {
+    if (!l.haveCurrent || !out) return 0;
+    *out = get(l.current);
+    return 1;
+  });
 }
 
 uint64_t WriteTimeOf(const TMember& m) {
@@ -139,18 +143,17 @@ __attribute__((visibility("default"))) int UnlhaCloseArchive(void* archive) {
 
 __attribute__((visibility("default"))) int UnlhaFindFirst(void* archive, const char* wildcard,
                                                           TArchiveEntry* entry) {
-  TListing* l = Lookup(archive);
-  if (!l) return UNLHA_ERROR_HANDLE;
-  l->wildcard = wildcard && *wildcard ? wildcard : "*";
-  l->next = 0;
-  return NextMatching(*l, entry);
+  return WithListing(archive, UNLHA_ERROR_HANDLE, [&](TListing& l) {
+    l.wildcard = wildcard && *wildcard ? wildcard : "*";
+    l.next = 0;
+    return NextMatching(l, entry);
+  });
 }
 
 __attribute__((visibility("default"))) int UnlhaFindNext(void* archive, TArchiveEntry* entry) {
-  TListing* l = Lookup(archive);
-  if (!l) return UNLHA_ERROR_HANDLE;
-  if (!l->haveCurrent) return UNLHA_NO_MORE_ENTRIES;
-  return NextMatching(*l, entry);
+  return WithListing(archive, UNLHA_ERROR_HANDLE, [&](TListing& l) {
+    return l.haveCurrent ? NextMatching(l, entry) : UNLHA_NO_MORE_ENTRIES;
+  });
 }
 
 __attribute__((visibility("default"))) int UnlhaCheckArchive(const char* archivePath, int) {
