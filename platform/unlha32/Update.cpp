@@ -37,9 +37,8 @@ struct TInput {
 };
 
 bool Excluded(const TCommand& c, const std::string& name) {
-  for (const auto& pattern : c.excludes)
-    if (MatchWildcard(pattern, name) || MatchWildcard(pattern, BareName(name))) return true;
-  return false;
+  return std::any_of(c.excludes.begin(), c.excludes.end(),
+                     [&](const std::string& pattern) { return NamesMember(pattern, name); });
 }
 
 bool HasWildcard(const std::string& s) {
