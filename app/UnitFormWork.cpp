@@ -111,11 +111,4 @@ void TProgressWork::Progress(const QString& label, uint64_t done, uint64_t total
       Qt::QueuedConnection);
 }
 
-bool TProgressWork::Ask(const std::function<bool()>& question) {
-  bool answer = false;
-  QMetaObject::invokeMethod(
-      dialog_, [&] { answer = question(); }, Qt::BlockingQueuedConnection);
-  return answer;
-}
-
 }  // namespace corvane

@@ -30,8 +30,6 @@ class TProgressWork {
   void Progress(const QString& label, uint64_t done, uint64_t total);
   // From the worker: true once the user has pressed "キャンセル".
   bool Cancelled() const { return cancelled_.load(); }
-  // From the worker: runs a question (a message box) on the user-interface thread and answers it.
-  bool Ask(const std::function<bool()>& question);
 
  private:
   QWidget* parent_;

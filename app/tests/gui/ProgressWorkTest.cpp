@@ -1,6 +1,5 @@
 // Long work off the user-interface thread: results and exceptions come back to the caller, the dialog's
-// "キャンセル" reaches the work, questions run on the user-interface thread, and the form takes no
-// clicks meanwhile.
+// "キャンセル" reaches the work, quitting stops it, and the form takes no clicks meanwhile.
 
 #include <QApplication>
 #include <QLineEdit>
@@ -39,7 +38,6 @@ class ProgressWorkTest : public QObject {
   void rethrowsOnTheCaller();
   void cancelReachesTheWork();
   void quittingCancelsTheWork();
-  void questionsRunOnTheUiThread();
   void formTakesNoClicksMeanwhile();
   void cancellingEncryption();
 };
@@ -105,21 +103,6 @@ void ProgressWorkTest::quittingCancelsTheWork() {
   QCoreApplication::exec();  // ends with the quit; later event loops run again
   QVERIFY(work.Cancelled());
   QVERIFY(stoppedEarly);
-}
-
-void ProgressWorkTest::questionsRunOnTheUiThread() {
-  QWidget form;
-  TProgressWork work(&form, QStringLiteral("…"));
-  QThread* askedOn = nullptr;
-  bool answer = false;
-  work.Run([&] {
-    answer = work.Ask([&] {
-      askedOn = QThread::currentThread();
-      return true;
-    });
-  });
-  QVERIFY(answer);
-  QCOMPARE(askedOn, QThread::currentThread());
 }
 
 void ProgressWorkTest::formTakesNoClicksMeanwhile() {
