@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QFile>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 
 #include "platform/MailHandoff.h"
 
@@ -48,13 +50,24 @@ TEST(MailHandoff, EmptySubjectAndBodyAreLeftOut) {
 }
 
 // xdg-email itself accepts what the wizard hands it: addresses without "@" (a key named bob.KVK) or that
-// look like options. The mail program is replaced by a browser command that prints the mailto: URL.
+// look like options. No mail program starts: xdg-mime knows none and xdg-open can open nothing (stubs
+// first on the path), so xdg-email falls back to the "browser", a command that prints the mailto: URL.
 TEST(MailHandoff, XdgEmailAcceptsEveryAddress) {
   if (QStandardPaths::findExecutable("xdg-email").isEmpty()) GTEST_SKIP() << "xdg-email is not installed";
+  QTemporaryDir stubs;
+  ASSERT_TRUE(stubs.isValid());
+  for (const auto& [name, body] : {std::pair{"xdg-mime", "exit 0"}, {"xdg-open", "exit 3"}}) {
+    QFile stub(stubs.filePath(name));
+    ASSERT_TRUE(stub.open(QIODevice::WriteOnly));
+    stub.write(QByteArray("#!/bin/sh\n") + body + "\n");
+    stub.close();
+    stub.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+  }
   QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
   for (const char* desktop :
        {"XDG_CURRENT_DESKTOP", "DESKTOP_SESSION", "KDE_FULL_SESSION", "GNOME_DESKTOP_SESSION_ID"})
     environment.remove(desktop);
+  environment.insert("PATH", stubs.path() + ":" + environment.value("PATH"));
   environment.insert("BROWSER", "echo");
   for (const char* address : {"bob", "bob@example.com", "-bob", "mailto:eve@example.com"}) {
     TMailMessage m;
