@@ -108,13 +108,14 @@ int CollectInputs(const TCommand& c, std::vector<TInput>& inputs, std::string& r
         return UNLHA_ERROR_FILE_OPEN;
       }
       const std::string name = StoredName(given, bare);
-      if (name.empty()) {
+      // A folder without a name of its own ("." or "/") contributes only what lies below it.
+      if (name.empty() && !S_ISDIR(st.st_mode)) {
         report = "no name to store for: " + given;
         return UNLHA_ERROR_COMMAND;
       }
-      if (Excluded(c, name)) continue;
+      if (!name.empty() && Excluded(c, name)) continue;
       if (S_ISDIR(st.st_mode)) {
-        if (!bare) inputs.push_back({disk, name, true});
+        if (!bare && !name.empty()) inputs.push_back({disk, name, true});
         if (c.recurse)
           if (const int status = AddTree(c, given, disk, bare, inputs, report)) return status;
       } else {

@@ -469,6 +469,11 @@ TEST_F(LhaLibrary, RecursionAndExclusion) {
   ASSERT_EQ(Lha("x \"t.lzh\" out/"), 0);
   EXPECT_EQ(ReadFile("out/tree/a/b/deep.txt"), "deep");
   EXPECT_FALSE(fs::exists("out/tree/skip.bak"));
+  // "." adds what lies below the folder, with paths or bare names.
+  ASSERT_EQ(Lha("a -r \"dot.lzh\" tree/ ."), 0);
+  EXPECT_EQ(Names("dot.lzh"), (std::vector<std::string>{"a", "a/b", "a/b/deep.txt", "skip.bak", "top.txt"}));
+  ASSERT_EQ(Lha("a -r -x0 \"bare.lzh\" tree/ ."), 0);
+  EXPECT_EQ(Names("bare.lzh"), (std::vector<std::string>{"deep.txt", "skip.bak", "top.txt"}));
   // A folder that cannot be read fails the command rather than leaving its files out.
   ::chmod("tree/a/b", 0);
   if (::access("tree/a/b", R_OK) != 0) {
