@@ -46,10 +46,15 @@ void PackContainer(const fs::path& container, const std::vector<fs::path>& files
   archive.Options().jso = 1;
   ConnectProgress(archive, TFlowStage::stPacking, progress);
   TStringList list;
-  for (const fs::path& file : files) list.Strings.push_back(file.string());
+  for (const fs::path& file : files) {
+    list.Strings.push_back(file.string());
+    // The selection skips hidden files unless told otherwise, and a source such as ".profile" gives two
+    // hidden members; the switch is set only then, so every other container gets the usual command text.
+    if (file.filename().string().starts_with('.')) archive.Options().a = 1;
+  }
   const int32_t status = archive.CompressFiles(nullptr, nullptr, "", {list});
   if (status == kStatusCancelled) throw ECancelled();
-  if (status != 0) {
+  if (status != 0 || !fs::exists(container)) {
     throw EArchiver("暗号ファイル " + container.filename().string() + " を作成できませんでした（" +
                     StatusText(status) + "）。");
   }

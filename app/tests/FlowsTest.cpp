@@ -211,7 +211,8 @@ INSTANTIATE_TEST_SUITE_P(SizesAndNames, RoundTripTest,
                                            RoundTripCase{"abc", 100, "_alice@example.com"},
                                            RoundTripCase{"日本語の文書.txt", 100,
                                                          "日本語の文書_alice@example.com"},
-                                           RoundTripCase{"my notes.txt", 100, "my notes_alice@example.com"}));
+                                           RoundTripCase{"my notes.txt", 100, "my notes_alice@example.com"},
+                                           RoundTripCase{".profile", 100, ".pro_alice@example.com"}));
 
 TEST_F(FlowTest, TheSessionKeyMemberIsOneCrLfLineWrappingThirtyTwoCharacters) {
   MakeKeyPair();
