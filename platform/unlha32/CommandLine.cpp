@@ -92,7 +92,9 @@ int ParseCommand(const char* text, bool letterRequired, TCommand& c) {
   bool haveArchive = false, afterArchive = false;
   for (; i < tokens.size(); ++i) {
     const TToken& t = tokens[i];
-    if (!t.quoted && t.text.size() >= 2 && t.text[0] == '-') {
+    // Switches with a text value come quoted ("-jx*.tmp", "-w/dir/"), and every switch precedes the archive
+    // name; after it, a quoted token is always a name, even one that starts with '-'.
+    if ((!t.quoted || !haveArchive) && t.text.size() >= 2 && t.text[0] == '-') {
       ApplySwitch(t.text, c);
       continue;
     }

@@ -46,6 +46,15 @@ TEST(LhaCommandLine, SwitchesBaseDirectoryQuotingAndResponseFile) {
   // A quoted name that starts with '-' is a name, not a switch.
   EXPECT_EQ(c.files, (std::vector<std::string>{"plain", "-dash"}));
 
+  // Text switches as the archive layer quotes them, before the archive name.
+  TCommand quoted;
+  ASSERT_EQ(
+      ParseCommand("u -+ \"-jx*.tmp\" \"-jol20240101\" \"-w/tmp/\" -jso1  \"a.lzh\" \"f\" ", true, quoted),
+      0);
+  EXPECT_EQ(quoted.archive, "a.lzh");
+  EXPECT_EQ(quoted.excludes, std::vector<std::string>{"*.tmp"});
+  EXPECT_EQ(quoted.files, std::vector<std::string>{"f"});
+
   const auto response = fs::temp_directory_path() / "unlha32-response.txt";
   WriteFile(response, "\"one name.txt\"\r\n\"two\"\r\n\r\nthree\n");
   TCommand r;
