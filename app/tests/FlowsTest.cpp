@@ -182,6 +182,11 @@ struct RoundTripCase {
   const char* stem;
 };
 
+// Names the case in test listings instead of dumping its bytes.
+void PrintTo(const RoundTripCase& c, std::ostream* os) {
+  *os << '"' << c.name << "\", " << c.size << " bytes";
+}
+
 class RoundTripTest : public FlowTest, public ::testing::WithParamInterface<RoundTripCase> {};
 
 TEST_P(RoundTripTest, EncryptsBesideTheSourceAndDecryptsToTheSameBytes) {

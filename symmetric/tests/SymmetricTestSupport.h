@@ -29,6 +29,9 @@ const EVP_CIPHER* OpenSslAesEcb(std::size_t keyBytes);
 std::string ReferencePayload(const std::string& keyText, const std::string& plain);
 
 enum class Path { portable, accelerated };
+inline void PrintTo(Path path, std::ostream* os) {
+  *os << (path == Path::portable ? "portable" : "accelerated");
+}
 
 // Runs each test on both paths; the accelerated one is skipped where the CPU lacks the instructions.
 class BothPaths : public ::testing::TestWithParam<Path> {
