@@ -138,24 +138,34 @@ int ReadChunk(int fd, uint8_t* buffer, size_t size, size_t& got) {
   return 0;
 }
 
+// Reads the whole file in chunks of `chunk` bytes, keeping its CRC and size and reporting progress; each
+// chunk is handed to `sink` (which returns a status) before the next is read.
+template <typename Sink>
+int PumpFile(int fd, size_t chunk, TProgress& progress, Sink sink, uint16_t& crc, uint64_t& total) {
+  std::vector<uint8_t> buffer(chunk);
+  crc = 0;
+  total = 0;
+  for (;;) {
+    size_t got = 0;
+    if (const int status = ReadChunk(fd, buffer.data(), buffer.size(), got)) return status;
+    if (got == 0) return 0;
+    crc = Crc16(crc, buffer.data(), got);
+    if (const int status = sink(buffer.data(), got)) return status;
+    total += got;
+    if (const int status = progress.Advance(total)) return status;
+  }
+}
+
 // Stores the file as it is, at copy speed.
 int StoreData(int fd, TFileWriter& out, TProgress& progress, TMember& m) {
   // One pass over the data in chunks small enough to stay in the processor's cache between the CRC and
   // the write. (A kernel-side copy with the CRC computed from a second read costs more processor time in
   // total and is no faster on a busy machine.)
   ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
-  std::vector<uint8_t> buffer(kStoreChunk);
   uint16_t crc = 0;
   uint64_t total = 0;
-  for (;;) {
-    size_t got = 0;
-    if (const int status = ReadChunk(fd, buffer.data(), buffer.size(), got)) return status;
-    if (got == 0) break;
-    crc = Crc16(crc, buffer.data(), got);
-    if (const int status = out.Write(buffer.data(), got)) return status;
-    total += got;
-    if (const int status = progress.Advance(total)) return status;
-  }
+  const auto write = [&out](const uint8_t* data, size_t size) { return out.Write(data, size); };
+  if (const int status = PumpFile(fd, kStoreChunk, progress, write, crc, total)) return status;
   m.method = "-lh0-";
   m.crc = crc;
   m.originalSize = m.compressedSize = total;
@@ -165,18 +175,10 @@ int StoreData(int fd, TFileWriter& out, TProgress& progress, TMember& m) {
 int CompressData(int fd, const TMethod& method, TFileWriter& out, TProgress& progress, TMember& m) {
   const uint64_t start = out.Position();
   TLzhEncoder encoder(method, out);
-  std::vector<uint8_t> buffer(kCopyChunk);
   uint16_t crc = 0;
   uint64_t total = 0;
-  for (;;) {
-    size_t got = 0;
-    if (const int status = ReadChunk(fd, buffer.data(), buffer.size(), got)) return status;
-    if (got == 0) break;
-    crc = Crc16(crc, buffer.data(), got);
-    if (const int status = encoder.Write(buffer.data(), got)) return status;
-    total += got;
-    if (const int status = progress.Advance(total)) return status;
-  }
+  const auto encode = [&encoder](const uint8_t* data, size_t size) { return encoder.Write(data, size); };
+  if (const int status = PumpFile(fd, kCopyChunk, progress, encode, crc, total)) return status;
   if (const int status = encoder.Finish()) return status;
   m.method = method.name;
   m.crc = crc;
