@@ -10,9 +10,10 @@ function(corvane_test name)
   cmake_parse_arguments(T "" "" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main corvane_warnings)
+  target_compile_definitions(${name} PRIVATE CORVANE_VECTORS_FALLBACK="${CORVANE_VECTORS_DIR}")
   gtest_discover_tests(${name} WORKING_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR} DISCOVERY_TIMEOUT 60
                        PROPERTIES ENVIRONMENT "CORVANE_VECTORS=${CORVANE_VECTORS_DIR}")
 endfunction()
 
-# Known-answer vectors shared with the project: ../shared/vectors beside the checkout.
-set(CORVANE_VECTORS_DIR "${CMAKE_SOURCE_DIR}/../shared/vectors" CACHE PATH "Known-answer vectors")
+# Known-answer vectors made by an independent implementation (testdata/README.md says what made them).
+set(CORVANE_VECTORS_DIR "${CMAKE_SOURCE_DIR}/testdata/vectors")

@@ -195,7 +195,7 @@ def keygen_cases(rng):
 
 def main():
     here = os.path.dirname(os.path.abspath(__file__))
-    shared = sys.argv[1] if len(sys.argv) > 1 else os.path.join(here, "../../../shared/vectors/scheme.json")
+    shared = sys.argv[1] if len(sys.argv) > 1 else os.path.join(here, "../../testdata/vectors/scheme.json")
     check_shared(shared)
     rng = random.Random(20261210)
     data = {"about": "Written by kova_reference.py (Python integers and hashlib); see its docstring.",

@@ -42,9 +42,7 @@ struct TPayloadCase {
 
 std::vector<TPayloadCase> LoadPayloadVectors() {
   const char* root = std::getenv("CORVANE_VECTORS");
-  // Without the variable (the binary run by hand), the vectors beside the checkout this file is in.
-  const fs::path folder =
-      root ? fs::path(root) : fs::path(__FILE__).parent_path() / "../../../shared/vectors";
+  const fs::path folder = fs::path(root ? root : CORVANE_VECTORS_FALLBACK);
   const fs::path file = folder / "payload.json";
   std::ifstream in(file);
   const std::string json((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());

@@ -18,7 +18,7 @@ namespace {
 
 fs::path Vectors() {
   const QByteArray dir = qgetenv("CORVANE_VECTORS");
-  return fs::path(dir.isEmpty() ? "/work/shared/vectors" : dir.toStdString()) / "container";
+  return fs::path(dir.isEmpty() ? CORVANE_VECTORS_FALLBACK : dir.toStdString()) / "container";
 }
 
 QString Q(const fs::path& path) {

@@ -130,7 +130,7 @@ void ProgressWorkTest::formTakesNoClicksMeanwhile() {
 void ProgressWorkTest::cancellingEncryption() {
   TSandbox sandbox;
   const std::filesystem::path vectors =
-      std::filesystem::path(qEnvironmentVariable("CORVANE_VECTORS", "/work/shared/vectors").toStdString());
+      std::filesystem::path(qEnvironmentVariable("CORVANE_VECTORS", CORVANE_VECTORS_FALLBACK).toStdString());
   WriteAll(sandbox.KeyFolder() / "alice.KVK", ReadAll(vectors / "container" / "alice@example.com.KVK"));
   const std::filesystem::path source = sandbox.Documents() / "big.bin";
   WriteAll(source, std::string(64 << 20, 'z'));

@@ -72,7 +72,7 @@ fs::path FixturePath(const std::string& name) {
 
 fs::path VectorPath(const std::string& name) {
   const char* root = std::getenv("CORVANE_VECTORS");
-  return fs::path(root ? root : "/work/shared/vectors") / name;
+  return fs::path(root ? root : CORVANE_VECTORS_FALLBACK) / name;
 }
 
 void TScratch::SetUp() {
