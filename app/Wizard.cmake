@@ -18,13 +18,16 @@ if(TARGET unlha32)
   add_dependencies(corvane unlha32)
 endif()
 
-include(GNUInstallDirs)
+set_target_properties(corvane PROPERTIES INSTALL_RPATH "${CORVANE_INSTALL_RPATH}" BUILD_WITH_INSTALL_RPATH ON)
 install(TARGETS corvane RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-if(TARGET unlha32)
-  install(TARGETS unlha32 LIBRARY DESTINATION ${CMAKE_INSTALL_BINDIR})
-endif()
 install(FILES ${WIZARD_DIR}/resources/corvane.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
-install(FILES ${WIZARD_DIR}/resources/corvane.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+set(WIZARD_ICONS ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable)
+install(FILES ${WIZARD_DIR}/resources/corvane.svg DESTINATION ${WIZARD_ICONS}/apps)
+# The file types' icons under the names the mime package gives them (packaging/corvane.xml).
+install(FILES ${WIZARD_DIR}/resources/corvane-kvk.svg DESTINATION ${WIZARD_ICONS}/mimetypes
+        RENAME application-x-corvane-kvk.svg)
+install(FILES ${WIZARD_DIR}/resources/corvane-kvx.svg DESTINATION ${WIZARD_ICONS}/mimetypes
+        RENAME application-x-corvane-kvx.svg)
 
 # GUI tests: one QtTest executable per file, run by ctest under the offscreen platform.
 file(GLOB WIZARD_GUI_TESTS CONFIGURE_DEPENDS ${WIZARD_DIR}/tests/gui/*Test.cpp)
