@@ -9,11 +9,9 @@ CMAKE_OPTIONS := $(GENERATOR) -DCORVANE_WERROR=ON
 CLANG_DIR := $(BUILD_DIR)-clang
 ASAN_DIR := $(BUILD_DIR)-asan
 PACKAGE_DIR := $(BUILD_DIR)-package
-# Sanitizer settings for the tests: any finding fails the test; LeakSanitizer's report leaves out what the
-# system libraries keep for the life of the process (cmake/lsan.supp).
-SANITIZER_ENV := ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:strict_string_checks=1:detect_stack_use_after_return=1 \
-  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-  LSAN_OPTIONS=suppressions=$(CURDIR)/cmake/lsan.supp:print_suppressions=0
+# Sanitizer settings for the tests: any finding, a leak included, fails the test.
+SANITIZER_ENV := ASAN_OPTIONS=detect_leaks=1:strict_string_checks=1:detect_stack_use_after_return=1 \
+  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 
 .PHONY: all bootstrap configure build run test test-clang test-asan package lint-package test-package bench \
   fuzz format clean
