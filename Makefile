@@ -9,6 +9,7 @@ CMAKE_OPTIONS := $(GENERATOR) -DCORVANE_WERROR=ON
 CLANG_DIR := $(BUILD_DIR)-clang
 ASAN_DIR := $(BUILD_DIR)-asan
 PACKAGE_DIR := $(BUILD_DIR)-package
+BUILDFLAGS := DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get
 # Sanitizer settings for the tests: any finding, a leak included, fails the test.
 SANITIZER_ENV := ASAN_OPTIONS=detect_leaks=1:strict_string_checks=1:detect_stack_use_after_return=1 \
   UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
@@ -47,13 +48,13 @@ test-asan: bootstrap
 	cmake --build $(ASAN_DIR) -j $(JOBS)
 	cd $(ASAN_DIR) && $(SANITIZER_ENV) ctest --output-on-failure -j $(JOBS)
 
-# The Debian package corvane_<version>_<arch>.deb, from a Release build with Debian's hardening flags; the
-# package is left in the top folder.
+# The Debian package corvane_<version>_<arch>.deb, from a Release build with all of Debian's hardening flags;
+# the package is left in the top folder.
 package: bootstrap
 	@test -f $(PACKAGE_DIR)/CMakeCache.txt || \
-	  CFLAGS="$$(dpkg-buildflags --get CFLAGS) $$(dpkg-buildflags --get CPPFLAGS)" \
-	  CXXFLAGS="$$(dpkg-buildflags --get CXXFLAGS) $$(dpkg-buildflags --get CPPFLAGS)" \
-	  LDFLAGS="$$(dpkg-buildflags --get LDFLAGS)" \
+	  CFLAGS="$$($(BUILDFLAGS) CFLAGS) $$($(BUILDFLAGS) CPPFLAGS)" \
+	  CXXFLAGS="$$($(BUILDFLAGS) CXXFLAGS) $$($(BUILDFLAGS) CPPFLAGS)" \
+	  LDFLAGS="$$($(BUILDFLAGS) LDFLAGS)" \
 	  cmake -S . -B $(PACKAGE_DIR) $(CMAKE_OPTIONS) -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
 	  -DCORVANE_TESTS=OFF -DCORVANE_BENCH=OFF
 	cmake --build $(PACKAGE_DIR) -j $(JOBS)
