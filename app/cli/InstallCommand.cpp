@@ -11,12 +11,10 @@ namespace {
 class TInstallCommand : public TCommand {
  public:
   std::string Name() const override { return "install"; }
-  std::string Description() const override {
-    return "Install a recipient's public-key file into the key folder";
-  }
+  std::string Description() const override { return "受信者の公開鍵ファイルを鍵フォルダにインストールする"; }
 
   void Configure(CLI::App& command) override {
-    command.add_option("FILE", fFile, "The recipient's .KVK file")->required();
+    command.add_option("FILE", fFile, "受信者の .KVK ファイル")->required();
   }
 
   int Execute(TCliContext& context) override {

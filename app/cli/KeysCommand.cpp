@@ -12,7 +12,7 @@ namespace {
 class TKeysCommand : public TCommand {
  public:
   std::string Name() const override { return "keys"; }
-  std::string Description() const override { return "List the recipients in the key folder"; }
+  std::string Description() const override { return "鍵フォルダにある受信者の一覧を表示する"; }
   void Configure(CLI::App&) override {}
 
   // The list is the command's result, so --quiet does not hide it.

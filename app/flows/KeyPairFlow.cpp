@@ -15,7 +15,8 @@ namespace {
 void CheckFileName(const std::string& name) {
   if (name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos ||
       name.find('\0') != std::string::npos) {
-    throw EFileError("Cannot create file \"" + name + kPublicKeyExtension + "\": invalid file name");
+    throw EFileError("ファイル \"" + name + kPublicKeyExtension +
+                     "\" は作成できません（ファイル名として使えない名前です）。");
   }
 }
 
@@ -51,7 +52,7 @@ TKeyPairResult CreateKeyPair(const TKeyPairRequest& request, TKOVA& kova, Settin
 
   std::error_code error;
   fs::create_directories(programFolder, error);
-  if (error) throw EFileError("Cannot create folder \"" + programFolder.string() + "\": " + error.message());
+  if (error) ThrowFileError(TFileAction::faWriteFolder, programFolder, error.value());
   // Made before the long key generation, so an unwritable folder is reported at once.
   TWorkFolder work(programFolder);
 

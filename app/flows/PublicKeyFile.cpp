@@ -72,7 +72,7 @@ fs::path InstallPublicKey(const fs::path& file, const fs::path& keyFolder) {
   std::error_code error;
   fs::create_directories(keyFolder, error);
   if (error) {
-    throw EFileError("Cannot create folder \"" + keyFolder.string() + "\": " + error.message());
+    ThrowFileError(TFileAction::faWriteFolder, keyFolder, error.value());
   }
   const fs::path target = keyFolder / name;
   WriteFileAtomically(target, data);
