@@ -208,6 +208,8 @@ TEST_P(RoundTripTest, EncryptsBesideTheSourceAndDecryptsToTheSameBytes) {
   EXPECT_EQ(Entries(dst), Sorted({c.name, stem + ".KVX"}));
 }
 
+// Among the names, those a command text could misread: as a response file, a switch, a quote that ends the
+// name, a line break.
 INSTANTIATE_TEST_SUITE_P(SizesAndNames, RoundTripTest,
                          ::testing::Values(RoundTripCase{"notes.txt", 0, "notes_alice@example.com"},
                                            RoundTripCase{"notes.txt", 1, "notes_alice@example.com"},
@@ -217,7 +219,12 @@ INSTANTIATE_TEST_SUITE_P(SizesAndNames, RoundTripTest,
                                            RoundTripCase{"日本語の文書.txt", 100,
                                                          "日本語の文書_alice@example.com"},
                                            RoundTripCase{"my notes.txt", 100, "my notes_alice@example.com"},
-                                           RoundTripCase{".profile", 100, ".pro_alice@example.com"}));
+                                           RoundTripCase{".profile", 100, ".pro_alice@example.com"},
+                                           RoundTripCase{"@x.txt", 100, "@x_alice@example.com"},
+                                           RoundTripCase{"-x.txt", 100, "-x_alice@example.com"},
+                                           RoundTripCase{"@", 100, "_alice@example.com"},
+                                           RoundTripCase{"a\"b.txt", 100, "a\"b_alice@example.com"},
+                                           RoundTripCase{"new\nline", 100, "new\n_alice@example.com"}));
 
 TEST_F(FlowTest, TheSessionKeyMemberIsOneCrLfLineWrappingThirtyTwoCharacters) {
   MakeKeyPair();
