@@ -239,7 +239,7 @@ void TForm1::Button9Click() {
 }
 
 void TForm1::Button14Click() {
-  if (auto file = services_.Dialogs->OpenFile(QString())) {
+  if (auto file = services_.Dialogs->OpenFile(QStringLiteral("すべてのファイル (*)"))) {
     Edit2->setText(*file);
     Button11->setEnabled(true);
   }
