@@ -140,6 +140,8 @@ const char* Describe(int status) {
       return "CRC error";
     case UNLHA_ERROR_UNSAFE_NAME:
       return "unsafe name refused";
+    case UNLHA_ERROR_BAD_NAME:
+      return "name in an unknown encoding refused";
     case UNLHA_ERROR_METHOD:
       return "unsupported method";
     case UNLHA_ERROR_BROKEN_DATA:
@@ -186,7 +188,9 @@ int ExtractMembers(const TCommand& c, std::string& report) {
       problems += "symbolic link not created: " + m.name + "\n";
       continue;
     }
-    if (!IsSafeMemberName(m.name)) {
+    if (!m.nameDecoded) {
+      status = UNLHA_ERROR_BAD_NAME;  // never written under a guessed name
+    } else if (!IsSafeMemberName(m.name)) {
       status = UNLHA_ERROR_UNSAFE_NAME;
     } else {
       std::vector<std::string> parts = Components(m.name);
