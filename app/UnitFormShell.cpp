@@ -4,10 +4,12 @@
 #include <QString>
 #include <QUrl>
 
+#include "app/UnitFormPaths.h"
+
 namespace corvane {
 
 bool TDesktopShell::OpenFolder(const std::filesystem::path& folder) {
-  return QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(folder.string())));
+  return QDesktopServices::openUrl(QUrl::fromLocalFile(PathText(folder)));
 }
 
 }  // namespace corvane
