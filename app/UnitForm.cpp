@@ -236,7 +236,7 @@ void TForm1::Button9Click() {
 }
 
 void TForm1::Button14Click() {
-  if (auto file = services_.Dialogs->OpenFile(QString())) {
+  if (auto file = services_.Dialogs->OpenFile(QStringLiteral("すべてのファイル (*)"))) {
     Edit2->setText(*file);
     Button11->setEnabled(true);
   }
@@ -250,12 +250,20 @@ void TForm1::Button13Click() {
     const fs::path container = folder / (containerStem_ + ".KVX");
     switch (ItemIndex(RadioGroup2)) {
       case 1:
-        services_.Shell->OpenFolder(folder);
+        ShowFolder(folder);
         break;
       case 2:
         SendMail1.ToAddress = k;
         SendMail1.AttachFiles.push_back(container.string());
-        SendMail1.Send();
+        // The program ends either way, but not before the user knows the mail did not go out.
+        if (!SendMail1.Send()) {
+          services_.Dialogs->MessageBox(TMsgKind::mkError,
+                                        QStringLiteral("暗号ファイルをメールソフトに渡せませんでした。") +
+                                            QString::fromStdString(SendMail1.LastError()) +
+                                            QStringLiteral("\n暗号ファイルは ") + PathText(container) +
+                                            QStringLiteral(" にあります。"),
+                                        TMsgButtons::mbOK);
+        }
         break;
       default:
         break;
@@ -268,7 +276,16 @@ void TForm1::Button15Click() {
   const bool keyPage = sender() == Button15 || Pages->currentWidget() == TabSheet7;
   const QString shown = keyPage ? Label7->text() : Label11->text();
   const fs::path folder = keyPage ? TextPath(shown).parent_path() : TextPath(shown);
-  services_.Shell->OpenFolder(folder);
+  ShowFolder(folder);
+}
+
+void TForm1::ShowFolder(const fs::path& folder) {
+  if (services_.Shell->OpenFolder(folder)) return;
+  services_.Dialogs->MessageBox(TMsgKind::mkError,
+                                QStringLiteral("フォルダ ") + PathText(folder) +
+                                    QStringLiteral(" を開けませんでした。") +
+                                    QString::fromStdString(services_.Shell->FailureReason()),
+                                TMsgButtons::mbOK);
 }
 
 void TForm1::Button16Click() {

@@ -82,6 +82,9 @@ void TForm1::Button20Click() {
 void TForm1::Button6Click() {
   Guarded([&] {
     TKeyPairRequest request;
+    request.Name = Edit1->text().toStdString();
+    // A name that cannot be a file is refused before the user is asked to give up the stored key.
+    CheckFileName(request.Name);
     request.ReplaceExistingKey = PrivateKeyExists(*services_.Settings);
     if (request.ReplaceExistingKey &&
         !services_.Dialogs->MessageBox(TMsgKind::mkWarning, QString::fromUtf8(kReplaceKeyQuestionText),
@@ -91,7 +94,6 @@ void TForm1::Button6Click() {
     // A value still being typed counts as entered, pulled into the range.
     EdtBit->interpretText();
     request.KeyStrength = EdtBit->value();
-    request.Name = Edit1->text().toStdString();
     // No second generation while one runs; the button comes back on every path.
     Button6->setEnabled(false);
     const auto enableAgain = qScopeGuard([&] { Button6->setEnabled(true); });
