@@ -19,6 +19,7 @@
 #include <system_error>
 
 #include "app/UnitFormFileList.h"
+#include "app/UnitFormPaths.h"
 #include "app/UnitFormShell.h"
 #include "app/UnitFormWork.h"
 #include "app/flows/FlowCommon.h"
@@ -41,10 +42,6 @@ namespace {
 
 bool EndsWithExactly(const QString& text, const char* suffix) {
   return text.endsWith(QLatin1String(suffix), Qt::CaseSensitive);
-}
-
-QString PathText(const fs::path& path) {
-  return QString::fromStdString(path.string());
 }
 
 }  // namespace
@@ -146,7 +143,7 @@ void TForm1::FormCreate(const QStringList& arguments) {
 }
 
 void TForm1::InstallKeyFile(const QString& path) {
-  const fs::path source = path.toStdString();
+  const fs::path source = TextPath(path);
   services_.Dialogs->MessageBox(TMsgKind::mkInformation,
                                 PathText(source.filename()) + QStringLiteral("をインストールします。"),
                                 TMsgButtons::mbOK);
@@ -247,9 +244,9 @@ void TForm1::Button14Click() {
 
 void TForm1::Button13Click() {
   Guarded([&] {
-    const fs::path recipient = FileListBox1->FileName().toStdString();
+    const fs::path recipient = TextPath(FileListBox1->FileName());
     const std::string k = CutLastFour(recipient.filename().string());
-    const fs::path folder = fs::path(Edit2->text().toStdString()).parent_path();
+    const fs::path folder = TextPath(Edit2->text()).parent_path();
     const fs::path container = folder / (containerStem_ + ".KVX");
     switch (ItemIndex(RadioGroup2)) {
       case 1:
@@ -278,8 +275,7 @@ void TForm1::Button13Click() {
 void TForm1::Button15Click() {
   const bool keyPage = sender() == Button15 || Pages->currentWidget() == TabSheet7;
   const QString shown = keyPage ? Label7->text() : Label11->text();
-  const fs::path folder =
-      keyPage ? fs::path(shown.toStdString()).parent_path() : fs::path(shown.toStdString());
+  const fs::path folder = keyPage ? TextPath(shown).parent_path() : TextPath(shown);
   ShowFolder(folder);
 }
 

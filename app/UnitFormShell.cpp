@@ -4,6 +4,7 @@
 #include <QUrl>
 #include <system_error>
 
+#include "app/UnitFormPaths.h"
 #include "platform/ProgramRunner.h"
 
 namespace corvane {
@@ -41,7 +42,7 @@ bool TDesktopShell::OpenFolder(const fs::path& folder) {
     reason_ = "フォルダがありません。";
     return false;
   }
-  const QUrl url = QUrl::fromLocalFile(QString::fromStdString(folder.string()));
+  const QUrl url = QUrl::fromLocalFile(PathText(folder));
   const int status = runner_(QStringLiteral("xdg-open"), {url.toString(QUrl::FullyEncoded)});
   if (status == 0 || status == kProgramStillRunning) return true;
   if (status == -1) {

@@ -147,6 +147,8 @@ const char* Describe(int status) {
       return "CRC error";
     case UNLHA_ERROR_UNSAFE_NAME:
       return "unsafe name refused";
+    case UNLHA_ERROR_BAD_NAME:
+      return "name in an unknown encoding refused";
     case UNLHA_ERROR_METHOD:
       return "unsupported method";
     case UNLHA_ERROR_BROKEN_DATA:
@@ -198,6 +200,8 @@ int ExtractMembers(const TCommand& c, std::string& report) {
       // A link could lead anywhere, and a later member written through it with it.
       status = UNLHA_ERROR_UNSAFE_NAME;
       problem = "symbolic link not created";
+    } else if (!m.nameDecoded) {
+      status = UNLHA_ERROR_BAD_NAME;  // never written under a guessed name
     } else if (!IsSafeMemberName(m.name)) {
       status = UNLHA_ERROR_UNSAFE_NAME;
     } else {

@@ -14,6 +14,7 @@
 #include "platform/unlha32/LhaArchive.h"
 #include "platform/unlha32/LhaEncoder.h"
 #include "platform/unlha32/LhaMethod.h"
+#include "platform/unlha32/MemberName.h"
 #include "platform/unlha32/Operations.h"
 #include "platform/unlha32/Progress.h"
 #include "platform/unlha32/TempFile.h"
@@ -314,6 +315,13 @@ int UpdateArchive(const TCommand& c, std::string& report) {
     report = "no files to add";
     return UNLHA_ERROR_NOT_FOUND;
   }
+  // A stored name must say what it is: one whose bytes are not UTF-8 could be read back as nothing.
+  for (const auto& in : inputs) {
+    if (!IsValidUtf8(in.name)) {
+      report = "file name is not UTF-8: " + ReplaceInvalidUtf8(in.name);
+      return UNLHA_ERROR_BAD_NAME;
+    }
+  }
   TFileSource source;
   std::vector<TMember> members;
   bool exists = false;
@@ -329,7 +337,8 @@ int UpdateArchive(const TCommand& c, std::string& report) {
   std::vector<TPlanItem> plan;
   std::map<std::string, size_t> planIndex;
   for (const auto& m : members) {
-    planIndex.emplace(m.name, plan.size());
+    // A member whose name does not decode is kept as it is; no file replaces it by its shown name.
+    if (m.nameDecoded) planIndex.emplace(m.name, plan.size());
     plan.push_back({&m, nullptr});
   }
   size_t added = 0, replaced = 0;

@@ -3,7 +3,19 @@
  * It writes ordinary LHA archives (level-2 headers, -lh5- by default) that other LHA programs read, and
  * reads archives with header levels 0, 1 and 2 and the methods -lh0-, -lh4-, -lh5-, -lh6-, -lh7- and -lhd-.
  * Every export uses C linkage and the platform's default calling convention. Texts are NUL-terminated
- * UTF-8; member names are kept as the bytes given.
+ * UTF-8.
+ *
+ * Member names
+ * ------------
+ * Every export gives member names in UTF-8 with '/' between folders, and extraction writes files under
+ * those names. A header's code-page record (932 or 65001) says how its name bytes read; without one, the
+ * UTF-16 name records are used where present, then bytes that are valid UTF-8 are UTF-8, and any others
+ * are code page 932 (Shift_JIS as Japanese Windows writes it). In level 0 and 1 headers a '\' that is a
+ * character of its own separates folders, as on MS-DOS and Windows; in names we store it is an ordinary
+ * character. A name that decodes in none of these ways is listed with U+FFFD in place of the bytes that do
+ * not decode, FindFirst/FindNext answer UNLHA_ERROR_BAD_NAME for it, and it is never extracted. New members
+ * are stored in code page 932 when every character of the name has a code there, else in UTF-8, with a
+ * code-page record saying which; a file name that is not valid UTF-8 is refused.
  *
  * Owner handles and progress
  * --------------------------
@@ -60,6 +72,9 @@ extern "C" {
  * (EDQUOT), or a file would pass the size limit of the process or of the file system (RLIMIT_FSIZE,
  * EFBIG). The command stops at once and removes what it had begun; an existing archive stays as it was. */
 #define UNLHA_ERROR_DISK_FULL 0x800C
+/* UNLHA_ERROR_BAD_NAME: a member name that decodes in no known way, or a file name to store that is not
+ * valid UTF-8. */
+#define UNLHA_ERROR_BAD_NAME 0x800D
 #define UNLHA_ERROR_CANCELLED 0x8020 /* the owner's progress procedure asked to stop */
 
 /* Progress states. */
@@ -157,8 +172,10 @@ int Unlha(void* owner, const char* command, char* output, uint32_t outputSize);
 void* UnlhaOpenArchive(void* owner, const char* archivePath, uint32_t mode);
 int UnlhaCloseArchive(void* archive);
 
-/* 0 = entry filled, -1 = no (further) entry, other = error code (bad handle, damaged header). The wildcard
- * matches the whole member name; "*" and "*.*" match every member, '?' one character. */
+/* 0 = entry filled, -1 = no (further) entry, other = error code (bad handle, damaged header).
+ * UNLHA_ERROR_BAD_NAME: the entry is filled, but its name does not decode (see "Member names"); FindNext
+ * goes on with the next entry. The wildcard matches the whole member name; "*" and "*.*" match every
+ * member, '?' one character. */
 int UnlhaFindFirst(void* archive, const char* wildcard, TArchiveEntry* entry);
 int UnlhaFindNext(void* archive, TArchiveEntry* entry);
 
