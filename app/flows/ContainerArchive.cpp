@@ -10,9 +10,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// The library's status for a write that found the disk full (ENOSPC, EDQUOT, EFBIG), and for other write
-// failures; a library without the first reports a full disk as the second.
-constexpr int32_t kStatusDiskFull = 0x800C;
+// The library's status for a write failure other than a full disk (kStatusDiskFull).
 constexpr int32_t kStatusWriteFailed = UNLHA_ERROR_WRITE;
 
 // A write failure the library reported, as a file error about path.
@@ -66,6 +64,7 @@ void PackContainer(const fs::path& container, const std::vector<fs::path>& files
   }
   const int32_t status = archive.CompressFiles(nullptr, nullptr, "", {list});
   if (status == kStatusCancelled) throw ECancelled();
+  if (status == UNLHA_ERROR_BAD_NAME) throw EArchiver(kNameNotUtf8Text);
   if (status == kStatusDiskFull || status == kStatusWriteFailed) ThrowWriteFailure(status, container);
   if (status != 0 || !fs::exists(container)) {
     throw EArchiver("暗号ファイル " + container.filename().string() + " を作成できませんでした（" +
@@ -86,6 +85,7 @@ std::vector<TContainerEntry> ListContainer(const fs::path& container) {
     status = archive.NextEntry(entry);
   }
   archive.CloseListing();
+  if (status == UNLHA_ERROR_BAD_NAME) throw EContainerError(kUnreadableNameText);
   if (status != UNLHA_NO_MORE_ENTRIES && status != 0) throw EContainerError(kDamagedContainerText);
   return entries;
 }

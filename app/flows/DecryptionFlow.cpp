@@ -27,10 +27,11 @@ uint64_t MaxPayloadSize(uint64_t packedSize) {
   return packedSize + packedSize / 64 + 4096;
 }
 
-// A member must name one file directly in the target folder.
+// A member must name one file directly in the target folder. The library gives names with '/' between
+// folders; a '\' left in a name is a character of it, as Linux file names may have.
 bool SafeMemberName(const std::string& name) {
   if (name.empty() || name == "." || name == "..") return false;
-  if (name.find_first_of(std::string("/\\\0", 3)) != std::string::npos) return false;
+  if (name.find_first_of(std::string("/\0", 2)) != std::string::npos) return false;
   return !(name.size() >= 2 && name[1] == ':');  // a drive ("C:...")
 }
 

@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <fstream>
+#include <functional>
 
 #include "app/flows/WorkFolder.h"
 #include "app/tests/FlowFixture.h"
@@ -352,16 +353,29 @@ TEST_F(FlowTest, NamesTheFileSystemTakesAreNeverRefusedForATemporaryName) {
   EXPECT_EQ(Entries(src), Sorted({longest, tooLong, container.filename().string()}));
 }
 
-TEST_F(FlowTest, NoRefusalNamesTheWorkFolder) {
-  MakeKeyPair();
-  // A name the command text cannot carry, refused (or, where the archive layer carries it, encrypted).
-  WriteFile(src / "a\"b.txt", "x");
-  try {
-    EncryptFileForRecipient({keyFile, src / "a\"b.txt"}, kova);
-  } catch (const Exception& error) {
-    EXPECT_EQ(std::string(error.what()).find(".corvane-"), std::string::npos) << error.what();
-    EXPECT_EQ(Entries(src), Names{"a\"b.txt"});
-  }
+TEST_F(FlowTest, FailuresInsideTheWorkFolderAreReportedAgainstTheUsersFolder) {
+  TWorkFolder work(src);
+  const fs::path inside = work / "notes.txt.Enc";
+  const auto message = [&](const std::function<void()>& failure) {
+    try {
+      work.Run(failure);
+    } catch (const Exception& error) {
+      EXPECT_EQ(std::string(error.what()).find(".corvane-"), std::string::npos) << error.what();
+      return std::string(error.what());
+    }
+    return std::string("nothing thrown");
+  };
+  const std::string folder = "\"" + src.string() + "\"";
+  EXPECT_THROW(work.Run([&] { ThrowFileError(TFileAction::faWrite, inside, ENOSPC); }), EDiskFull);
+  EXPECT_NE(message([&] { ThrowFileError(TFileAction::faWrite, inside, EDQUOT); }).find(folder),
+            std::string::npos);
+  EXPECT_EQ(message([&] { ThrowFileError(TFileAction::faWrite, inside, EIO); }),
+            "フォルダ " + folder + " に書き込めません（入出力エラーが発生しました）。");
+  EXPECT_EQ(message([&] { throw EArchiver("名前を渡せません: " + inside.string()); }),
+            "名前を渡せません: " + (src / "notes.txt.Enc").string());
+  // About a file outside the work folder, the message stays as it was.
+  EXPECT_EQ(message([&] { ThrowFileError(TFileAction::faRead, src / "notes.txt", EIO); }),
+            FileErrorText(TFileAction::faRead, src / "notes.txt", EIO));
 }
 
 // --- permissions
