@@ -95,6 +95,14 @@ void TForm1::Button6Click() {
     EdtBit->interpretText();
     request.KeyStrength = EdtBit->value();
     request.Name = Edit1->text().toStdString();
+    if (const auto foreign = ForeignPublicKeyFile(request.Name, *services_.Settings, ProgramFolder())) {
+      if (!services_.Dialogs->MessageBox(TMsgKind::mkWarning,
+                                         QString::fromStdString(ReplaceFileQuestionText(*foreign)),
+                                         TMsgButtons::mbOKCancel)) {
+        return;
+      }
+      request.ReplaceExistingFile = true;
+    }
     // No second generation while one runs; the button comes back on every path.
     Button6->setEnabled(false);
     const auto enableAgain = qScopeGuard([&] { Button6->setEnabled(true); });
@@ -107,7 +115,9 @@ void TForm1::Button6Click() {
       return;
     }
     Label7->setText(PathText(result.PublicKeyFile));
-    Label7->setToolTip(Label7->text());  // a long path does not fit the page
+    // A long path does not fit the page; the fingerprint is what the key's users compare.
+    Label7->setToolTip(Label7->text() + QStringLiteral("\n指紋: ") +
+                       QString::fromStdString(result.Fingerprint));
     Show(TabSheet7);
   });
 }
