@@ -99,6 +99,11 @@ class TWizard {
   std::unique_ptr<TForm1> form_;
 };
 
+// The text of a new public-key file (a real 256-bit key, made on the spot).
+std::string NewPublicKeyText();
+// The fingerprint of a public-key file, as the wizard shows it.
+QString FingerprintOf(const std::filesystem::path& keyFile);
+
 std::string ReadAll(const std::filesystem::path& path);
 void WriteAll(const std::filesystem::path& path, const std::string& content);
 
