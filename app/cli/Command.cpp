@@ -112,6 +112,13 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
       const int status = command->Execute(context);
       context.EndProgress();
       return status;
+    } catch (const EKeyExists& error) {
+      // Refusals to replace without consent say how to give it.
+      context.PrintError(error.what() + std::string(kForceHint));
+      return 1;
+    } catch (const EOutputExists& error) {
+      context.PrintError(error.what() + std::string(kForceHint));
+      return 1;
     } catch (const std::exception& error) {
       context.PrintError(error.what());
       return 1;

@@ -20,13 +20,7 @@ class TExportKeyCommand : public TCommand {
   }
 
   int Execute(TCliContext& context) override {
-    TPublicKey publicKey;
-    try {
-      publicKey = ExportKeyPair(context.Settings, fFile, fForce);
-    } catch (const EOutputExists& error) {
-      context.PrintError(error.what() + std::string(kForceHint));
-      return 1;
-    }
+    const TPublicKey publicKey = ExportKeyPair(context.Settings, fFile, fForce);
     context.PrintResult(fFile);
     context.PrintResult("指紋: " + KeyFingerprint(publicKey));
     context.PrintResult(

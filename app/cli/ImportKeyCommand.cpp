@@ -35,16 +35,8 @@ class TImportKeyCommand : public TCommand {
       if (!context.Consent(ReplaceFileQuestionText(*foreign), EOutputExists(*foreign).what())) return 1;
       replaceFile = true;
     }
-    TKeyPairResult result;
-    try {
-      result = ImportKeyPair(imported, fName, context.Settings, ProgramFolder(), replaceKey, replaceFile);
-    } catch (const EKeyExists& error) {
-      context.PrintError(error.what() + std::string(kForceHint));
-      return 1;
-    } catch (const EOutputExists& error) {
-      context.PrintError(error.what() + std::string(kForceHint));
-      return 1;
-    }
+    const TKeyPairResult result =
+        ImportKeyPair(imported, fName, context.Settings, ProgramFolder(), replaceKey, replaceFile);
     context.PrintResult(result.PublicKeyFile.string());
     context.PrintResult("指紋: " + result.Fingerprint);
     return 0;

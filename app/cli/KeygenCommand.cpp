@@ -53,16 +53,8 @@ class TKeygenCommand : public TCommand {
       if (!context.Consent(ReplaceFileQuestionText(*foreign), EOutputExists(*foreign).what())) return 1;
       request.ReplaceExistingFile = true;
     }
-    TKeyPairResult result;
-    try {
-      result = CreateKeyPair(request, context.Kova, context.Settings, ProgramFolder(), context.Progress());
-    } catch (const EKeyExists& error) {
-      context.PrintError(error.what() + std::string(kForceHint));
-      return 1;
-    } catch (const EOutputExists& error) {
-      context.PrintError(error.what() + std::string(kForceHint));
-      return 1;
-    }
+    const TKeyPairResult result =
+        CreateKeyPair(request, context.Kova, context.Settings, ProgramFolder(), context.Progress());
     context.EndProgress();
     context.PrintResult(result.PublicKeyFile.string());
     context.PrintResult("指紋: " + result.Fingerprint);
