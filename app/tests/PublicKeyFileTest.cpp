@@ -188,7 +188,10 @@ TEST(PublicKeyCheck, AKeyFileThatIsNotAFileIsReportedAsWhatItIs) {
       {"folder.KVK", "フォルダです"}, {"pipe.KVK", "名前付きパイプです"}, {"missing.KVK", "見つかりません"}};
   WriteFile(folder / "notes.txt", "x");
   TKOVA kova;
-  for (const auto& [name, what] : cases) {
+  for (const auto& kind : cases) {
+    // Named copies: lambdas cannot capture structured bindings everywhere yet.
+    const char* const name = kind.first;
+    const char* const what = kind.second;
     for (const auto& attempt : std::vector<std::function<void()>>{
              [&] { LoadPublicKeyFile(folder / name); },
              [&] { InstallPublicKey(folder / name, folder / "Key"); },
