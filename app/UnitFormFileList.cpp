@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFileIconProvider>
 
+#include "app/UnitFormPaths.h"
 #include "app/flows/PublicKeyCheck.h"
 
 namespace corvane {
@@ -13,7 +14,7 @@ namespace {
 QString FingerprintTip(const QString& file) {
   try {
     return QStringLiteral("指紋: ") +
-           QString::fromStdString(KeyFingerprint(LoadPublicKeyFile(file.toStdString())));
+           QString::fromStdString(KeyFingerprint(LoadPublicKeyFile(TextPath(file))));
   } catch (const std::exception& e) {
     return QString::fromStdString(e.what());
   }

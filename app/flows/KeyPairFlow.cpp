@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <string_view>
 #include <system_error>
 
 #include "app/flows/PublicKeyFile.h"
@@ -140,16 +141,19 @@ std::optional<TPublicKey> StoredPublicKey(SettingsStore& settings) {
   }
 }
 
-void CheckPublicKeyName(const std::string& name) {
+void CheckFileName(const std::string& name) {
+  // The longest file name Linux file systems take, in bytes.
+  constexpr std::size_t kMaxFileNameBytes = 255;
   if (name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos ||
-      name.find('\0') != std::string::npos) {
+      name.find('\0') != std::string::npos ||
+      name.size() + std::string_view(kPublicKeyExtension).size() > kMaxFileNameBytes) {
     throw EFileError("公開鍵ファイルの名前 \"" + ReadableText(name) + "\" は使えません。");
   }
 }
 
 std::optional<fs::path> ForeignPublicKeyFile(const std::string& name, SettingsStore& settings,
                                              const fs::path& programFolder, const TPublicKey* newKey) {
-  CheckPublicKeyName(name);
+  CheckFileName(name);
   const fs::path file = programFolder / (name + kPublicKeyExtension);
   if (!Exists(file)) return {};
   std::error_code error;
@@ -175,7 +179,7 @@ std::string ReplaceFileQuestionText(const fs::path& file) {
 TKeyPairResult CreateKeyPair(const TKeyPairRequest& request, TKOVA& kova, SettingsStore& settings,
                              const fs::path& programFolder, const TFlowProgress& progress) {
   CheckKeyStrength(request.KeyStrength);
-  CheckPublicKeyName(request.Name);
+  CheckFileName(request.Name);
   if (!request.ReplaceExistingKey && PrivateKeyExists(settings)) throw EKeyExists();
   if (const auto foreign = ForeignPublicKeyFile(request.Name, settings, programFolder);
       foreign && !request.ReplaceExistingFile) {
@@ -202,7 +206,7 @@ TKeyPairResult CreateKeyPair(const TKeyPairRequest& request, TKOVA& kova, Settin
 
 TKeyPairResult StoreKeyPair(const TKeyPairTexts& key, const std::string& name, SettingsStore& settings,
                             const fs::path& programFolder, bool replaceFile) {
-  CheckPublicKeyName(name);
+  CheckFileName(name);
   CreateProgramFolder(programFolder);
   TWorkFolder work(programFolder);
   return StoreKeyPairIn(work, key, name, settings, programFolder, replaceFile);

@@ -38,6 +38,10 @@ struct TKeyPairTexts {
   ~TKeyPairTexts();
 };
 
+// Raises EFileError for a name that cannot name one file name + ".KVK" in the program folder: empty, ".",
+// "..", holding "/" or a NUL, or too long for a file name.
+void CheckFileName(const std::string& name);
+
 // Whether the settings hold a private key (the subkey "KOVA" exists).
 bool PrivateKeyExists(SettingsStore& settings);
 // The stored values; empty texts for values that are missing.
@@ -45,9 +49,6 @@ TKeyPairTexts ReadStoredKey(SettingsStore& settings);
 // The public half of the stored key (n = P^2 Q, G, KeyStrength); nothing when no readable key is stored.
 std::optional<TPublicKey> StoredPublicKey(SettingsStore& settings);
 
-// Raises EFileError unless name names one file inside the program folder (empty, ".", ".." and names
-// holding "/" or NUL do not).
-void CheckPublicKeyName(const std::string& name);
 // The file programFolder / (name + ".KVK") when it exists and holds neither the stored key's public half
 // nor newKey: replacing it needs the user's consent. Raises EFileError for an unusable name and for a
 // folder of that name (which nothing can replace).

@@ -523,7 +523,7 @@ bool OtherKeyStored(SettingsStore& settings, const TKeyPairTexts& key) {
 
 TKeyPairResult ImportKeyPair(const TImportedKey& imported, const std::string& name, SettingsStore& settings,
                              const fs::path& programFolder, bool replaceKey, bool replaceFile) {
-  CheckPublicKeyName(name);
+  CheckFileName(name);
   if (!replaceKey && OtherKeyStored(settings, imported.Key)) throw EKeyExists();
   if (const auto foreign = ForeignPublicKeyFile(name, settings, programFolder, &imported.Public);
       foreign && !replaceFile) {
