@@ -30,7 +30,7 @@ class TDecryptCommand : public TCommand {
       try {
         if (!Decrypt(context, container, written)) status = 1;
       } catch (const EOutputExists& error) {
-        context.PrintError(std::string(error.what()) + " 置き換えるには --force を付けて下さい。");
+        context.PrintError(std::string(error.what()) + kForceHint);
         status = 1;
       } catch (const std::exception& error) {
         context.PrintError(error.what());

@@ -44,7 +44,7 @@ class TEncryptCommand : public TCommand {
         written.Add(result.Container);
         context.PrintResult(result.Container.string());
       } catch (const EOutputExists& error) {
-        context.PrintError(std::string(error.what()) + " 置き換えるには --force を付けて下さい。");
+        context.PrintError(std::string(error.what()) + kForceHint);
         status = 1;
       } catch (const std::exception& error) {
         context.PrintError(error.what());

@@ -51,7 +51,7 @@ class FlowTest : public ::testing::Test {
 
   // The user's key pair, stored in the settings; its public half is also the recipient key.
   void MakeKeyPair(int32_t strength = 256) {
-    keyFile = CreateKeyPair({strength, "alice@example.com", true}, kova, settings, home).PublicKeyFile;
+    keyFile = CreateKeyPair({strength, "alice@example.com", true, true}, kova, settings, home).PublicKeyFile;
   }
 
   fs::path Encrypt(const std::string& name, const std::string& content) {

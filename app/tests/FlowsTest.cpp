@@ -500,8 +500,8 @@ TEST_F(FlowTest, BadRecipientKeyFilesAreRefusedBeforeAnythingIsWritten) {
   };
   EXPECT_THROW(refused(""), EListError);
   EXPECT_THROW(refused("123\r\n65537\r\n"), EListError);
-  EXPECT_THROW(refused("x\r\n65537\r\n256\r\n"), EConvertError);
-  EXPECT_THROW(refused(n + "\r\n65537\r\nabc\r\n"), EConvertError);
+  EXPECT_THROW(refused("x\r\n65537\r\n256\r\n"), EPublicKeyFile);
+  EXPECT_THROW(refused(n + "\r\n65537\r\nabc\r\n"), EPublicKeyFile);
   EXPECT_THROW(refused(n + "\r\n65537\r\n40\r\n"), EKeyStrength);
   // Numbers that give no usable key: refused rather than packed into a container nobody can open.
   EXPECT_THROW(refused("0\r\n65537\r\n256\r\n"), EPublicKeyFile);
