@@ -13,6 +13,7 @@
 
 #include "app/UnitForm.h"
 #include "app/UnitFormFileList.h"
+#include "app/UnitFormPaths.h"
 #include "app/UnitFormWork.h"
 #include "app/flows/DecryptionFlow.h"
 #include "app/flows/EncryptionFlow.h"
@@ -57,13 +58,9 @@ TFlowProgress ShowProgress(TProgressWork& work) {
   };
 }
 
-QString PathText(const fs::path& path) {
-  return QString::fromStdString(path.string());
-}
-
 void ApplyFileType(TFileTypeRegistry& registry, bool associate, const TFileType& type) {
   if (associate) {
-    registry.Register(type, QCoreApplication::applicationFilePath().toStdString());
+    registry.Register(type, TextPath(QCoreApplication::applicationFilePath()));
   } else {
     registry.Unregister(type);
   }
@@ -85,6 +82,9 @@ void TForm1::Button20Click() {
 void TForm1::Button6Click() {
   Guarded([&] {
     TKeyPairRequest request;
+    request.Name = Edit1->text().toStdString();
+    // A name that cannot be a file is refused before the user is asked to give up the stored key.
+    CheckFileName(request.Name);
     request.ReplaceExistingKey = PrivateKeyExists(*services_.Settings);
     if (request.ReplaceExistingKey &&
         !services_.Dialogs->MessageBox(TMsgKind::mkWarning, QString::fromUtf8(kReplaceKeyQuestionText),
@@ -94,7 +94,14 @@ void TForm1::Button6Click() {
     // A value still being typed counts as entered, pulled into the range.
     EdtBit->interpretText();
     request.KeyStrength = EdtBit->value();
-    request.Name = Edit1->text().toStdString();
+    if (const auto foreign = ForeignPublicKeyFile(request.Name, *services_.Settings, ProgramFolder())) {
+      if (!services_.Dialogs->MessageBox(TMsgKind::mkWarning,
+                                         QString::fromStdString(ReplaceFileQuestionText(*foreign)),
+                                         TMsgButtons::mbOKCancel)) {
+        return;
+      }
+      request.ReplaceExistingFile = true;
+    }
     // No second generation while one runs; the button comes back on every path.
     Button6->setEnabled(false);
     const auto enableAgain = qScopeGuard([&] { Button6->setEnabled(true); });
@@ -107,7 +114,9 @@ void TForm1::Button6Click() {
       return;
     }
     Label7->setText(PathText(result.PublicKeyFile));
-    Label7->setToolTip(Label7->text());  // a long path does not fit the page
+    // A long path does not fit the page; the fingerprint is what the key's users compare.
+    Label7->setToolTip(Label7->text() + QStringLiteral("\n指紋: ") +
+                       QString::fromStdString(result.Fingerprint));
     Show(TabSheet7);
   });
 }
@@ -115,8 +124,14 @@ void TForm1::Button6Click() {
 void TForm1::Button11Click() {
   Guarded([&] {
     TEncryptRequest request;
-    request.RecipientKeyFile = FileListBox1->FileName().toStdString();
-    request.SourceFile = Edit2->text().toStdString();
+    request.RecipientKeyFile = TextPath(FileListBox1->FileName());
+    request.SourceFile = TextPath(Edit2->text());
+    // Asked before the work starts: replacing a container the user already has needs consent.
+    const fs::path container = ContainerFileFor(request);
+    if (NameTaken(container)) {
+      if (!AskToReplace(container)) return;
+      request.ReplaceExisting = true;
+    }
     TEncryptResult result;
     try {
       RunLong(StageText(TFlowStage::stEncrypting), [&](TProgressWork& work) {
@@ -130,30 +145,49 @@ void TForm1::Button11Click() {
   });
 }
 
+bool TForm1::AskToReplace(const fs::path& file) {
+  return services_.Dialogs->MessageBox(TMsgKind::mkWarning,
+                                       PathText(file) + QStringLiteral(" は既に存在します。上書きしますか？"),
+                                       TMsgButtons::mbOKCancel);
+}
+
 void TForm1::Button8Click() {
   // Disabled while it works; enabled again on success, when the user stops before anything happened, or
   // by choosing a container again. After a refusal or an error it stays disabled.
   Button8->setEnabled(false);
   Guarded([&] {
     try {
-      TDecryptRequest request;
-      request.Container = Edit4->text().toStdString();
-      // Asked before the work starts: replacing a file the user already has needs consent.
-      const TContainerMembers members = InspectContainer(request.Container);
-      if (members.OutputExists) {
-        if (!services_.Dialogs->MessageBox(
-                TMsgKind::mkWarning,
-                PathText(members.OutputFile) + QStringLiteral(" は既に存在します。上書きしますか？"),
-                TMsgButtons::mbOKCancel)) {
+      const fs::path container = TextPath(Edit4->text());
+      // The session key is recovered first: questions about the output are asked only about a container
+      // that is the user's.
+      std::unique_ptr<TPreparedDecryption> prepared;
+      RunLong(StageText(TFlowStage::stExtracting), [&](TProgressWork& work) {
+        prepared = PrepareDecryption(container, *kova_, *services_.Settings, ShowProgress(work));
+      });
+      TOutputConsent consent;
+      const fs::path output = prepared->OutputFile();
+      if (prepared->HiddenName()) {
+        // The sender chose the name: the question shows it before anything is written.
+        if (!services_.Dialogs->MessageBox(TMsgKind::mkWarning,
+                                           QString::fromStdString(HiddenOutputNameText(output)) +
+                                               QStringLiteral("\n%1 を作成しますか？").arg(PathText(output)),
+                                           TMsgButtons::mbOKCancel)) {
           Button8->setEnabled(true);
           return;
         }
-        request.ReplaceExisting = true;
+        consent.HiddenName = true;
+      }
+      if (prepared->OutputExists()) {
+        if (!AskToReplace(output)) {
+          Button8->setEnabled(true);
+          return;
+        }
+        consent.ReplaceExisting = true;
       }
       TDecryptResult result;
-      RunLong(StageText(TFlowStage::stExtracting), [&](TProgressWork& work) {
-        result = DecryptContainer(request, *kova_, *services_.Settings, ShowProgress(work));
-      });
+      RunLong(StageText(TFlowStage::stExtracting),
+              [&](TProgressWork& work) { result = prepared->Finish(consent, ShowProgress(work)); });
+      prepared.reset();
       Label11->setText(PathText(result.OutputFolder / ""));
       Label11->setToolTip(Label11->text());
       Show(TabSheet8);

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <string>
 #include <string_view>
 
 #include "common/Exception.h"
@@ -11,9 +12,16 @@
 
 namespace corvane {
 
+// The source did not end where its size said when the work began: it shrank or grew while being read.
+class ESourceChanged : public EFileError {
+ public:
+  explicit ESourceChanged(const std::string& message = "ファイルの大きさが読み込みの途中で変わりました。")
+      : EFileError(message) {}
+};
+
 // Transforms everything from the source's position to its end and writes it at the destination's
-// position. Neither stream is opened, closed, truncated or repositioned beforehand. Throws EFileError when
-// the source ends before its size said (it shrank while being read).
+// position. Neither stream is opened, closed, truncated or repositioned beforehand. The source is read to
+// its real end: ESourceChanged when that is not where its size said (it shrank or grew while being read).
 void EncryptFileStream(TStream& source, TStream& destination, std::string_view keyText,
                        const TStreamProgress& progress = {});
 void DecryptFileStream(TStream& source, TStream& destination, std::string_view keyText,

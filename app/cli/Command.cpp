@@ -1,6 +1,9 @@
 #include "app/cli/Command.h"
 
+#include <sys/stat.h>
+
 #include <CLI/CLI.hpp>
+#include <istream>
 #include <ostream>
 
 #include "app/cli/ProgressBar.h"
@@ -45,6 +48,20 @@ void TCliContext::PrintError(const std::string& message) {
   Err << "corvane-cli: " << line << '\n' << std::flush;
 }
 
+bool TCliContext::Consent(const std::string& question, const std::string& refusal) {
+  if (!Terminal) {
+    PrintError(refusal + kForceHint);
+    return false;
+  }
+  EndProgress();
+  Err << question << " [y/N] " << std::flush;
+  std::string answer;
+  std::getline(*Terminal, answer);
+  if (answer == "y" || answer == "Y" || answer == "yes" || answer == "YES" || answer == "はい") return true;
+  PrintError("中止しました。");
+  return false;
+}
+
 TFlowProgress TCliContext::Progress() {
   if (ShowProgress && !fBar) fBar = std::make_unique<TProgressBar>(Err);
   return [this](TFlowStage stage, uint64_t done, uint64_t total) {
@@ -57,12 +74,23 @@ void TCliContext::EndProgress() {
   if (fBar) fBar->Finish();
 }
 
-int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, bool errIsTerminal) {
-  CLI::App app("Corvane: public-key file encryption for people who exchange files by e-mail.",
+void TWrittenFiles::Add(const std::filesystem::path& file) {
+  struct stat info {};
+  if (::stat(file.c_str(), &info) == 0) fFiles.emplace(info.st_dev, info.st_ino);
+}
+
+bool TWrittenFiles::Contains(const std::filesystem::path& file) const {
+  struct stat info {};
+  return ::stat(file.c_str(), &info) == 0 && fFiles.count({info.st_dev, info.st_ino}) != 0;
+}
+
+int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, bool errIsTerminal,
+           std::istream* terminal) {
+  CLI::App app("Corvane: 電子メールでファイルをやり取りする相手との公開鍵暗号によるファイル暗号化",
                args.empty() ? "corvane-cli" : args.front());
   app.set_version_flag("--version", kVersionText);
   bool quiet = false;
-  app.add_flag("-q,--quiet", quiet, "Print no paths and no progress; failures are still reported");
+  app.add_flag("-q,--quiet", quiet, "パスと進み具合を表示しない（失敗は表示する）");
   app.require_subcommand(1);
   app.fallthrough();
 
@@ -89,12 +117,20 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
   TCliContext context(out, err, kova, settings);
   context.Quiet = quiet;
   context.ShowProgress = errIsTerminal && !quiet;
+  context.Terminal = terminal;
   for (const auto& [sub, command] : registered) {
     if (!sub->parsed()) continue;
     try {
       const int status = command->Execute(context);
       context.EndProgress();
       return status;
+    } catch (const EKeyExists& error) {
+      // Refusals to replace without consent say how to give it.
+      context.PrintError(error.what() + std::string(kForceHint));
+      return 1;
+    } catch (const EOutputExists& error) {
+      context.PrintError(error.what() + std::string(kForceHint));
+      return 1;
     } catch (const std::exception& error) {
       context.PrintError(error.what());
       return 1;

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "common/Exception.h"
+#include "common/FileErrors.h"
 #include "symmetric/Streams.h"  // ECancelled, raised when a progress callback cancels
 
 namespace corvane {
@@ -37,6 +38,10 @@ inline constexpr const char* kReplaceKeyQuestionText =
 inline constexpr const char* kKeyExistsText = "既に鍵が存在します。";
 inline constexpr const char* kDamagedContainerText = "暗号ファイルが壊れています。";
 inline constexpr const char* kBadContainerText = "暗号ファイルの形式が正しくありません。";
+inline constexpr const char* kUnreadableNameText =
+    "暗号ファイルに、文字コードを判別できないファイル名が含まれています。";
+inline constexpr const char* kNameNotUtf8Text =
+    "ファイル名の文字コードが UTF-8 ではないため、暗号ファイルに格納できません。";
 
 // The session key did not come back: the container was made for another key, or no key pair is stored.
 class ENotForYourKey : public Exception {
@@ -60,6 +65,16 @@ class EOutputExists : public Exception {
  private:
   std::filesystem::path fPath;
 };
+
+// The disk holding a folder has no room left (or the user's quota is used up, or a file grew past what the
+// file system allows). Names the user's folder, never the flow's work folder inside it.
+class EDiskFull : public EFileError {
+ public:
+  EDiskFull(const std::filesystem::path& folder, int error);
+};
+
+// Whether a system error means the disk cannot take more: ENOSPC, EDQUOT or EFBIG.
+bool DiskFullError(int error);
 
 // A container that is not one session-key member and one payload member under safe bare names, or whose
 // extraction failed (damaged data).
@@ -92,8 +107,8 @@ int32_t KeyStrengthFromText(const std::string& text);
 // Raises EKeyStrength when strength is outside kMinKeyStrength .. kMaxKeyStrength.
 void CheckKeyStrength(int32_t strength);
 
-// Raises EFileError "<what> "<path>": <the system's text for error>".
-[[noreturn]] void ThrowFileError(const char* what, const std::filesystem::path& path, int error);
+// Whether something has this name: a file, a folder, a link (even one that leads nowhere).
+bool NameTaken(const std::filesystem::path& path);
 // Whether text ends with end.
 bool EndsWith(const std::string& text, const std::string& end);
 

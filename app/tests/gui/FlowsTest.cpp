@@ -8,6 +8,7 @@
 #include <QStackedWidget>
 
 #include "app/UnitFormFileList.h"
+#include "app/flows/EncryptionFlow.h"
 #include "app/flows/FlowCommon.h"
 #include "app/tests/gui/WizardTestKit.h"
 
@@ -15,15 +16,6 @@ using namespace corvane;
 namespace fs = std::filesystem;
 
 namespace {
-
-fs::path Vectors() {
-  const QByteArray dir = qgetenv("CORVANE_VECTORS");
-  return fs::path(dir.isEmpty() ? CORVANE_VECTORS_FALLBACK : dir.toStdString()) / "container";
-}
-
-QString Q(const fs::path& path) {
-  return QString::fromStdString(path.string());
-}
 
 // Alice's private key in the settings, as the vectors keep it.
 void StoreAlicesKey(const TSandbox& sandbox) {
@@ -54,6 +46,7 @@ class FlowsTest : public QObject {
  private slots:
   void keyPair();
   void replacingTheKeyAsks();
+  void foreignPublicKeyFileAsks();
   void decryptsContainer_data();
   void decryptsContainer();
   void containerForAnotherKey();
@@ -62,7 +55,31 @@ class FlowsTest : public QObject {
   void encryptThenChoose_data();
   void encryptThenChoose();
   void encryptionErrorKeepsPage();
+  void existingContainerAsks();
+  void hiddenOutputNameAsks();
+  void foreignContainerRefusedBeforeAnyQuestion();
 };
+
+namespace {
+
+// Encrypts source for Alice's vector key, as a sender would.
+fs::path EncryptForAlice(const fs::path& source) {
+  TKOVA kova;
+  return EncryptFileForRecipient({Vectors() / "alice@example.com.KVK", source}, kova).Container;
+}
+
+// Runs the encryption pages with the first recipient and source.
+void EncryptThroughPages(TWizard& w, const fs::path& source) {
+  w.Choose("RadioGroup1", 1);
+  w.Click("Button2");
+  w.Form().FileListBox1->setCurrentRow(0);
+  w.Click("Button7");
+  w.Dialogs.Files.push_back(Q(source));
+  w.Click("Button14");
+  w.Click("Button11");
+}
+
+}  // namespace
 
 void FlowsTest::keyPair() {
   TSandbox sandbox;
@@ -81,6 +98,8 @@ void FlowsTest::keyPair() {
   QCOMPARE(w.Page(), QStringLiteral("TabSheet7"));
   const fs::path file = sandbox.ProgramFolder() / "alice@example.com.KVK";
   QCOMPARE(w.Form().Label7->text(), Q(file));
+  // The caption is the path; its tooltip adds the fingerprint the key's users compare.
+  QCOMPARE(w.Form().Label7->toolTip(), Q(file) + QStringLiteral("\n指紋: ") + FingerprintOf(file));
   QVERIFY(w.Form().Button6->isEnabled());
   const std::string text = ReadAll(file);
   const std::vector<std::string> lines = SplitLines(text);
@@ -120,6 +139,31 @@ void FlowsTest::replacingTheKeyAsks() {
   const std::string after = ReadAll(sandbox.SettingsFile());
   QVERIFY(after != before);
   QVERIFY(after.find("KeyStrength=256") != std::string::npos);
+}
+
+// No key is stored, but the program folder holds someone else's bob.KVK: it is replaced only when the
+// user agrees, and before the key is made.
+void FlowsTest::foreignPublicKeyFileAsks() {
+  TSandbox sandbox;
+  const std::string foreign = NewPublicKeyText();
+  WriteAll(sandbox.ProgramFolder() / "bob.KVK", foreign);
+  TWizard w;
+  w.Dialogs.Answers = {false};
+  w.Start();
+  CreateKeyPair(w, QStringLiteral("bob"), 256);
+  QCOMPARE(w.Dialogs.Messages.size(), 1u);
+  QCOMPARE(w.Dialogs.Messages[0].Kind, TMsgKind::mkWarning);
+  QCOMPARE(w.Dialogs.Messages[0].Buttons, TMsgButtons::mbOKCancel);
+  QVERIFY(w.Dialogs.Messages[0].Text.contains(Q(sandbox.ProgramFolder() / "bob.KVK")));
+  QCOMPARE(w.Page(), QStringLiteral("TabSheet2"));
+  QCOMPARE(ReadAll(sandbox.ProgramFolder() / "bob.KVK"), foreign);
+  QVERIFY(!fs::exists(sandbox.SettingsFile()));
+
+  w.Dialogs.Answers = {true};
+  w.Click("Button6");
+  QCOMPARE(w.Page(), QStringLiteral("TabSheet7"));
+  QVERIFY(ReadAll(sandbox.ProgramFolder() / "bob.KVK") != foreign);
+  QVERIFY(ReadAll(sandbox.SettingsFile()).find("KeyStrength=256") != std::string::npos);
 }
 
 void FlowsTest::decryptsContainer_data() {
@@ -330,6 +374,76 @@ void FlowsTest::encryptionErrorKeepsPage() {
   QCOMPARE(w.Page(), QStringLiteral("TabSheet5"));
   QVERIFY(form.Button11->isEnabled());
   QCOMPARE(Names(sandbox.Documents()), (std::vector<std::string>{"a.txt"}));
+}
+
+void FlowsTest::existingContainerAsks() {
+  TSandbox sandbox;
+  WriteAll(sandbox.KeyFolder() / "alice@example.com.KVK", ReadAll(Vectors() / "alice@example.com.KVK"));
+  const fs::path source = sandbox.Documents() / "notes.txt";
+  const fs::path container = sandbox.Documents() / "notes_alice@example.com.KVX";
+  WriteAll(source, "new");
+  WriteAll(container, "a container the user already has");
+  TWizard w;
+  w.Start();
+  w.Dialogs.Answers = {false};
+  EncryptThroughPages(w, source);
+  QCOMPARE(w.Dialogs.Messages.size(), 1u);
+  QCOMPARE(w.Dialogs.Messages[0].Kind, TMsgKind::mkWarning);
+  QCOMPARE(w.Dialogs.Messages[0].Buttons, TMsgButtons::mbOKCancel);
+  QVERIFY(w.Dialogs.Messages[0].Text.contains(QStringLiteral("notes_alice@example.com.KVX")));
+  QCOMPARE(w.Page(), QStringLiteral("TabSheet5"));
+  QCOMPARE(ReadAll(container), std::string("a container the user already has"));
+  QCOMPARE(Names(sandbox.Documents()),
+           (std::vector<std::string>{"notes.txt", "notes_alice@example.com.KVX"}));
+
+  w.Dialogs.Answers = {true};
+  w.Click("Button11");
+  QVERIFY(w.Dialogs.Errors.empty());
+  QCOMPARE(w.Page(), QStringLiteral("TabSheet6"));
+  QVERIFY(ReadAll(container) != "a container the user already has");
+}
+
+void FlowsTest::hiddenOutputNameAsks() {
+  TSandbox sandbox;
+  StoreAlicesKey(sandbox);
+  const fs::path source = sandbox.Root() / ".bashrc";
+  WriteAll(source, "echo hi");
+  const fs::path container = sandbox.Documents() / "holiday_photos_me@x.KVX";
+  fs::rename(EncryptForAlice(source), container);
+  TWizard w;
+  w.Start({Q(container)});
+  w.Dialogs.Answers = {false};
+  w.Click("Button8");
+  // The question names the file before anything is written; "キャンセル" writes nothing.
+  QCOMPARE(w.Dialogs.Messages.size(), 1u);
+  QCOMPARE(w.Dialogs.Messages[0].Kind, TMsgKind::mkWarning);
+  QCOMPARE(w.Dialogs.Messages[0].Buttons, TMsgButtons::mbOKCancel);
+  QVERIFY(w.Dialogs.Messages[0].Text.contains(Q(sandbox.Documents() / ".bashrc")));
+  QCOMPARE(Names(sandbox.Documents()), (std::vector<std::string>{"holiday_photos_me@x.KVX"}));
+  QCOMPARE(w.Page(), QStringLiteral("TabSheet4"));
+  QVERIFY(w.Form().Button8->isEnabled());
+
+  w.Dialogs.Answers = {true};
+  w.Click("Button8");
+  QCOMPARE(w.Page(), QStringLiteral("TabSheet8"));
+  QCOMPARE(ReadAll(sandbox.Documents() / ".bashrc"), std::string("echo hi"));
+}
+
+void FlowsTest::foreignContainerRefusedBeforeAnyQuestion() {
+  TSandbox sandbox;
+  const fs::path copy = sandbox.Documents() / "letter_alice@example.com.KVX";
+  WriteAll(copy, ReadAll(Vectors() / "letter_alice@example.com.KVX"));
+  WriteAll(sandbox.Documents() / "letter.txt", "mine");
+  TWizard w;
+  w.Start();
+  CreateKeyPair(w, QStringLiteral("someone"), 256);  // not Alice's key
+  w.Start({Q(copy)});
+  w.Click("Button8");
+  // Only the refusal: no question about replacing a file for a container that is not the user's.
+  QCOMPARE(w.Dialogs.Messages.size(), 1u);
+  QCOMPARE(w.Dialogs.Messages[0].Kind, TMsgKind::mkError);
+  QCOMPARE(w.Dialogs.Messages[0].Text, QString::fromUtf8(kNotForYourKeyText));
+  QCOMPARE(ReadAll(sandbox.Documents() / "letter.txt"), std::string("mine"));
 }
 
 QTEST_MAIN(FlowsTest)

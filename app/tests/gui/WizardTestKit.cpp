@@ -7,6 +7,9 @@
 #include <fstream>
 #include <sstream>
 
+#include "app/flows/PublicKeyCheck.h"
+#include "pubkey/Kova.h"
+
 namespace corvane {
 
 namespace fs = std::filesystem;
@@ -34,7 +37,7 @@ std::optional<QString> TScriptedDialogs::OpenFile(const QString& filter) {
 
 bool TRecordingShell::OpenFolder(const fs::path& folder) {
   Opened.push_back(folder);
-  return true;
+  return Succeed;
 }
 
 bool TRecordingMail::Hand(const TMailMessage& message, bool showDialog) {
@@ -44,7 +47,7 @@ bool TRecordingMail::Hand(const TMailMessage& message, bool showDialog) {
   for (QWidget* w : QApplication::topLevelWidgets())
     if (w->isVisible() && w->isEnabled()) allDisabled = false;
   WindowsDisabled.push_back(allDisabled);
-  return true;
+  return Succeed;
 }
 
 TSandbox::TSandbox() {
@@ -79,7 +82,10 @@ TForm1& TWizard::Start(const QStringList& arguments) {
   services.Dialogs = &Dialogs;
   services.Shell = &Shell;
   services.Mail = &Mail;
-  services.Terminate = [this] { ++Terminated; };
+  services.Terminate = [this] {
+    ++Terminated;
+    MessagesBeforeTerminated = Dialogs.Messages.size() + Dialogs.Errors.size();
+  };
   form_ = std::make_unique<TForm1>(arguments, services);
   form_->show();
   return *form_;
@@ -102,6 +108,28 @@ void TWizard::Choose(const char* radioGroup, int index) {
 
 QString TWizard::Page() const {
   return form_->Pages->currentWidget()->objectName();
+}
+
+std::string NewPublicKeyText() {
+  TKOVA kova;
+  kova.SetKeyStrength(256);
+  kova.GenerateKeys();
+  std::string n, g;
+  kova.GetPublicKey(n, g);
+  return PublicKeyFileText({n, g, "256"});
+}
+
+QString FingerprintOf(const fs::path& keyFile) {
+  return QString::fromStdString(KeyFingerprint(LoadPublicKeyFile(keyFile)));
+}
+
+fs::path Vectors() {
+  const QByteArray dir = qgetenv("CORVANE_VECTORS");
+  return fs::path(dir.isEmpty() ? CORVANE_VECTORS_FALLBACK : dir.toStdString()) / "container";
+}
+
+QString Q(const fs::path& path) {
+  return QString::fromStdString(path.string());
 }
 
 std::string ReadAll(const fs::path& path) {

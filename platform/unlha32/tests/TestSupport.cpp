@@ -67,8 +67,7 @@ int Lha(const std::string& command, std::string* report) {
 }
 
 fs::path FixturePath(const std::string& name) {
-  // From the source folder, not __FILE__: compilers and caches may record __FILE__ relative to the build.
-  return fs::path(CORVANE_SOURCE_DIR) / "platform/unlha32/tests/fixtures" / name;
+  return fs::path(UNLHA32_FIXTURES) / name;
 }
 
 fs::path VectorPath(const std::string& name) {
