@@ -67,7 +67,7 @@ int Lha(const std::string& command, std::string* report) {
 }
 
 fs::path FixturePath(const std::string& name) {
-  return fs::path(__FILE__).parent_path() / "fixtures" / name;
+  return fs::path(UNLHA32_FIXTURES) / name;
 }
 
 fs::path VectorPath(const std::string& name) {
