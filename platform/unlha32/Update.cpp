@@ -16,6 +16,7 @@
 #include "platform/unlha32/LhaMethod.h"
 #include "platform/unlha32/Operations.h"
 #include "platform/unlha32/Progress.h"
+#include "platform/unlha32/StoredCopy.h"
 #include "platform/unlha32/TempFile.h"
 #include "platform/unlha32/unlha32.h"
 
@@ -156,16 +157,19 @@ int PumpFile(int fd, size_t chunk, TProgress& progress, Sink sink, uint16_t& crc
   }
 }
 
-// Stores the file as it is, at copy speed.
+// Stores the file as it is, at copy speed: copied in the kernel with the CRC taken beside it where that
+// works, else in one pass through a buffer small enough to stay in the processor's cache between the
+// CRC and the write.
 int StoreData(int fd, TFileWriter& out, TProgress& progress, TMember& m) {
-  // One pass over the data in chunks small enough to stay in the processor's cache between the CRC and
-  // the write. (A kernel-side copy with the CRC computed from a second read costs more processor time in
-  // total and is no faster on a busy machine.)
   ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
   uint16_t crc = 0;
   uint64_t total = 0;
-  const auto write = [&out](const uint8_t* data, size_t size) { return out.Write(data, size); };
-  if (const int status = PumpFile(fd, kStoreChunk, progress, write, crc, total)) return status;
+  int status = StoreInKernel(fd, out, progress, crc, total);
+  if (status == kKernelCopyUnavailable) {
+    const auto write = [&out](const uint8_t* data, size_t size) { return out.Write(data, size); };
+    status = PumpFile(fd, kStoreChunk, progress, write, crc, total);
+  }
+  if (status) return status;
   m.method = "-lh0-";
   m.crc = crc;
   m.originalSize = m.compressedSize = total;
