@@ -42,14 +42,15 @@ class TPipeline {
         fPlace(place),
         fOptions(options),
         fBufferSize(std::max<std::size_t>(16, (options.bufferSize + 15) / 16 * 16)),
-        fSizes(std::max<std::size_t>(2, options.bufferCount)) {
+        fSizes(std::max<std::size_t>(2, options.bufferCount)),
+        fUsed(fSizes.size()) {
     for (std::size_t i = 0; i < fSizes.size(); ++i) fBuffers.push_back(AlignedBuffer(fBufferSize));
     fSourceDone = count == 0;
   }
 
   ~TPipeline() {
     Stop();
-    for (TBuffer& buffer : fBuffers) SecureWipe(buffer.get(), fBufferSize);
+    for (std::size_t i = 0; i < fBuffers.size(); ++i) SecureWipe(fBuffers[i].get(), fUsed[i]);
   }
 
   TPipeline(const TPipeline&) = delete;
@@ -140,7 +141,10 @@ class TPipeline {
   void ReadPiece(uint64_t piece) {
     const uint64_t left = fCount - fRequested;
     const std::size_t want = left < fBufferSize ? static_cast<std::size_t>(left) : fBufferSize;
-    const std::size_t got = fSource.Read(fBuffers[piece % fBuffers.size()].get(), want);
+    const std::size_t slot = piece % fBuffers.size();
+    // Counted before reading, so a read that fails halfway is wiped too.
+    fUsed[slot] = std::max(fUsed[slot], want);
+    const std::size_t got = fSource.Read(fBuffers[slot].get(), want);
     fRequested += want;
     {
       std::lock_guard lock(fMutex);
@@ -184,7 +188,8 @@ class TPipeline {
   uint64_t fRead = 0, fTransformed = 0, fWritten = 0;
   bool fSourceDone = false, fStopping = false;
   std::exception_ptr fError;
-  // The second thread's own.
+  // The second thread's own (the calling thread reads fUsed only once the second thread has ended).
+  std::vector<std::size_t> fUsed;  // bytes of each buffer that held data, to be wiped
   uint64_t fRequested = 0;
 };
 
