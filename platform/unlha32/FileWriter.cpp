@@ -4,7 +4,6 @@
 
 #include <cerrno>
 
-#include "platform/unlha32/StoredCopy.h"
 #include "platform/unlha32/unlha32.h"
 
 namespace corvane::lha {
@@ -65,17 +64,6 @@ int TFileWriter::Truncate(uint64_t offset) {
     return UNLHA_ERROR_WRITE;
   position_ = offset;
   return 0;
-}
-
-ssize_t TFileWriter::CopyFrom(int in, uint64_t* inOffset, size_t size) {
-  if (Flush() != 0) return -1;
-  auto offset = static_cast<loff_t>(*inOffset);
-  const ssize_t n = CopyRange(in, &offset, fd_, nullptr, size);
-  if (n > 0) {
-    *inOffset = static_cast<uint64_t>(offset);
-    position_ += static_cast<uint64_t>(n);
-  }
-  return n;
 }
 
 }  // namespace corvane::lha

@@ -1,9 +1,7 @@
 #pragma once
 // Buffered output to a file descriptor that can go back to rewrite a header or cut off a tail.
 
-#include <sys/types.h>
 #include <cstddef>
-
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -25,10 +23,6 @@ class TFileWriter final : public TSink {
   int WriteAt(uint64_t offset, const std::string& data);
   // Drops everything from `offset` on; later writes continue there.
   int Truncate(uint64_t offset);
-  // Appends up to `size` bytes of the file `in` from `*inOffset` (which advances) with an in-kernel copy,
-  // after what is buffered. Returns the bytes copied (0 at the end of `in`), or -1 with errno set, as
-  // copy_file_range does; the input's own file offset does not move.
-  ssize_t CopyFrom(int in, uint64_t* inOffset, size_t size);
 
  private:
   static constexpr size_t kBufferSize = 1 << 18;

@@ -3,8 +3,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <condition_variable>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -14,99 +17,122 @@
 namespace corvane::lha {
 namespace {
 
-// Below this, starting a second thread costs more than the copy it saves.
+// Below this, starting a second thread costs more than the overlap saves.
 constexpr uint64_t kMinimumSize = 1 << 20;
-constexpr size_t kCopyChunk = 2 << 20;  // between progress reports
-constexpr size_t kCrcChunk = 1 << 20;   // stays in the second processor's cache while its CRC is taken
+constexpr size_t kPiece = 1 << 20;
+constexpr size_t kPieces = 4;
 
-ssize_t KernelCopyRange(int in, loff_t* inOffset, int out, loff_t* outOffset, size_t size) {
-  return ::copy_file_range(in, inOffset, out, outOffset, size, 0);
-}
+std::atomic<bool> gUseTwoThreads{true};
+std::atomic<TReadFunction> gRead{::read};
 
-std::atomic<TCopyRange> gCopyRange{KernelCopyRange};
-
-// Reads the whole file from its start on its own thread and takes its CRC. Stopped (and joined) when it
-// goes out of scope before the end.
-class TCrcReader {
+// Pieces go round the buffers in order; `read_` and `written_` count the pieces each thread has done
+// (written_ <= read_ <= written_ + kPieces), which is all the two threads share besides the buffers.
+class TStoreRing {
  public:
-  explicit TCrcReader(int fd) : thread_([this, fd] { Run(fd); }) {}
-  ~TCrcReader() {
-    stop_ = true;
-    if (thread_.joinable()) thread_.join();
+  explicit TStoreRing(int fd) : buffers_(kPieces, std::vector<uint8_t>(kPiece)), sizes_(kPieces) {
+    thread_ = std::thread([this, fd] { Read(fd); });
   }
-  TCrcReader(const TCrcReader&) = delete;
-  TCrcReader& operator=(const TCrcReader&) = delete;
-
-  // Waits for the end of the file; false when a read failed.
-  bool Finish(uint16_t& crc, uint64_t& total) {
+  ~TStoreRing() {
+    {
+      std::lock_guard lock(mutex_);
+      stop_ = true;
+    }
+    changed_.notify_all();
     thread_.join();
-    crc = crc_;
-    total = total_;
-    return ok_;
+  }
+  TStoreRing(const TStoreRing&) = delete;
+  TStoreRing& operator=(const TStoreRing&) = delete;
+
+  // Writes every piece as it arrives; then the CRC and size of what was written.
+  int Write(TFileWriter& out, TProgress& progress, uint16_t& crc, uint64_t& total) {
+    total = 0;
+    for (;;) {
+      size_t size;
+      {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [this] { return read_ > written_ || end_; });
+        if (read_ == written_) {
+          if (status_) return status_;
+          crc = crc_;
+          return 0;
+        }
+        size = sizes_[written_ % kPieces];
+      }
+      if (const int status = out.Write(buffers_[written_ % kPieces].data(), size)) return status;
+      {
+        std::lock_guard lock(mutex_);
+        ++written_;
+      }
+      changed_.notify_all();
+      total += size;
+      if (const int status = progress.Advance(total)) return status;
+    }
   }
 
  private:
-  void Run(int fd) {
-    std::vector<uint8_t> buffer(kCrcChunk);
-    while (!stop_) {
-      const ssize_t n = ::pread(fd, buffer.data(), buffer.size(), static_cast<off_t>(total_));
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) {
-        ok_ = n == 0;
-        return;
+  void Read(int fd) {
+    uint16_t crc = 0;
+    for (uint64_t piece = 0;; ++piece) {
+      {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [this] { return stop_ || read_ < written_ + kPieces; });
+        if (stop_) return;
       }
-      crc_ = Crc16(crc_, buffer.data(), static_cast<size_t>(n));
-      total_ += static_cast<uint64_t>(n);
+      std::vector<uint8_t>& buffer = buffers_[piece % kPieces];
+      size_t got = 0;
+      int status = 0;
+      while (got < kPiece) {
+        const ssize_t n = gRead.load()(fd, buffer.data() + got, kPiece - got);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) status = UNLHA_ERROR_FILE_OPEN;
+        if (n <= 0) break;
+        got += static_cast<size_t>(n);
+      }
+      crc = Crc16(crc, buffer.data(), got);
+      {
+        std::lock_guard lock(mutex_);
+        sizes_[piece % kPieces] = got;
+        if (got > 0 && !status) ++read_;
+        if (got < kPiece || status) {
+          end_ = true;
+          status_ = status;
+          crc_ = crc;
+        }
+      }
+      changed_.notify_all();
+      if (got < kPiece || status) return;
     }
-    ok_ = false;
   }
 
-  std::atomic<bool> stop_{false};
+  std::vector<std::vector<uint8_t>> buffers_;
+  std::thread thread_;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  // Guarded by mutex_.
+  std::vector<size_t> sizes_;
+  uint64_t read_ = 0, written_ = 0;
+  bool end_ = false, stop_ = false;
+  int status_ = 0;
   uint16_t crc_ = 0;
-  uint64_t total_ = 0;
-  bool ok_ = false;
-  std::thread thread_;  // last, so it starts once the fields above are set
 };
 
 }  // namespace
 
-ssize_t CopyRange(int in, loff_t* inOffset, int out, loff_t* outOffset, size_t size) {
-  return gCopyRange.load()(in, inOffset, out, outOffset, size);
+void UseTwoThreadStore(bool use) {
+  gUseTwoThreads = use;
 }
 
-void SetCopyRangeForTesting(TCopyRange copy) {
-  gCopyRange = copy ? copy : KernelCopyRange;
+void SetReadForTesting(TReadFunction read) {
+  gRead = read ? read : ::read;
 }
 
-int StoreInKernel(int fd, TFileWriter& out, TProgress& progress, uint16_t& crc, uint64_t& total) {
+int StoreOnTwoThreads(int fd, TFileWriter& out, TProgress& progress, uint16_t& crc, uint64_t& total) {
   struct stat st {};
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || static_cast<uint64_t>(st.st_size) < kMinimumSize ||
+  if (!gUseTwoThreads || ::fstat(fd, &st) != 0 || static_cast<uint64_t>(st.st_size) < kMinimumSize ||
       std::thread::hardware_concurrency() < 2)
-    return kKernelCopyUnavailable;
-  const uint64_t start = out.Position();
-  // Any refusal (EXDEV between file systems on older kernels, EINVAL or EOPNOTSUPP where a file system
-  // cannot, ENOSYS before the call existed) and any failure at all sends the work back to the buffered
-  // copy, which reports a real error as it always did.
-  const auto giveUp = [&out, start] {
-    return out.Truncate(start) == 0 ? kKernelCopyUnavailable : UNLHA_ERROR_WRITE;
-  };
-  TCrcReader reader(fd);
-  uint64_t copied = 0;
-  for (;;) {
-    const ssize_t n = out.CopyFrom(fd, &copied, kCopyChunk);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return giveUp();
-    if (n == 0) break;
-    if (const int status = progress.Advance(copied)) return status;
-  }
-  uint16_t readCrc = 0;
-  uint64_t read = 0;
-  // Both passes must have seen the file as it was at the start, or the CRC might not be the data's.
-  if (!reader.Finish(readCrc, read) || read != copied || copied != static_cast<uint64_t>(st.st_size))
-    return giveUp();
-  crc = readCrc;
-  total = copied;
-  return 0;
+    return kStoreOnOneThread;
+  TStoreRing ring(fd);
+  return ring.Write(out, progress, crc, total);
 }
 
 }  // namespace corvane::lha

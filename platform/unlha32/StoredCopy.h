@@ -1,7 +1,8 @@
 #pragma once
-// Storing a file unchanged (-lh0-) with an in-kernel copy: the data goes from the file's pages to the
-// archive's without passing through the library's buffers, while a second thread reads the file once
-// more for its CRC-16 (which the processor computes many times faster than the copy runs).
+// Storing a large file unchanged (-lh0-) on two threads: a second thread reads the file ahead into a few
+// large buffers and takes the CRC-16 of each piece, while the calling thread writes the pieces before it
+// to the archive. Reading and writing then overlap instead of adding up; every byte is still read once,
+// and the CRC is that of exactly the bytes written, whatever happens to the file meanwhile.
 
 #include <sys/types.h>
 
@@ -12,20 +13,20 @@
 
 namespace corvane::lha {
 
-// Returned when the kernel copy is not used (a small file, one processor, or a kernel or file system
-// that cannot copy between these files): nothing was written, and the caller copies through its buffers.
-inline constexpr int kKernelCopyUnavailable = -1;
+// Returned when the two threads do not pay (a small file, one processor): nothing was read or written,
+// and the caller stores the file in one pass through its own buffer.
+inline constexpr int kStoreOnOneThread = -1;
 
-// Appends the whole file `fd` (a regular file, read from its start) to `out`, giving `crc` and `total`
-// exactly as reading it through buffers would, and reporting progress; 0 or an UNLHA_ERROR status. A
-// file whose size changes while it is copied is not stored this way: the output is cut back to where
-// it was and kKernelCopyUnavailable returned, so the single-pass copy decides what the file holds.
-int StoreInKernel(int fd, TFileWriter& out, TProgress& progress, uint16_t& crc, uint64_t& total);
+// Reads `fd` from its current offset to its end (growth included, as a single pass would) and appends
+// it to `out`, giving its CRC and size and reporting progress. 0, kStoreOnOneThread, or an UNLHA_ERROR
+// status (UNLHA_ERROR_FILE_OPEN for a read error, the writer's status, UNLHA_ERROR_CANCELLED); on an
+// error the second thread has ended when it returns.
+int StoreOnTwoThreads(int fd, TFileWriter& out, TProgress& progress, uint16_t& crc, uint64_t& total);
 
-// copy_file_range, or a stand-in the tests put there to play a kernel that refuses (nullptr restores
-// the real one).
-using TCopyRange = ssize_t (*)(int in, loff_t* inOffset, int out, loff_t* outOffset, size_t size);
-ssize_t CopyRange(int in, loff_t* inOffset, int out, loff_t* outOffset, size_t size);
-void SetCopyRangeForTesting(TCopyRange copy);
+// For the tests: false makes StoreOnTwoThreads answer kStoreOnOneThread always; and a stand-in for read(2)
+// (nullptr restores the real one) to fail on the second thread.
+void UseTwoThreadStore(bool use);
+using TReadFunction = ssize_t (*)(int fd, void* buffer, size_t size);
+void SetReadForTesting(TReadFunction read);
 
 }  // namespace corvane::lha
