@@ -87,6 +87,7 @@ uint64_t EncryptFilePipelined(const std::filesystem::path& source, const std::fi
                               std::string_view keyText, const TPipelineOptions& options) {
   TFileStream in(source, TFileMode::fmOpenRead);
   TFileStream out(destination, TFileMode::fmCreate);
+  out.Reserve(in.Size());
   EncryptFileStreamPipelined(in, out, keyText, options);
   out.Close();
   return in.Position();

@@ -124,9 +124,10 @@ int WriteMemberFile(const TFileSource& source, const TMember& m, const std::stri
   TTempFile temp;
   if (!temp.Create(path)) return UNLHA_ERROR_WRITE;
   TFileWriter out(temp.Fd());
+  out.Reserve(m.originalSize);
   TProgressSink sink(&out, progress);
   if (const int status = DecodeMember(source, m, sink)) return status;
-  if (const int status = out.Flush()) return status;
+  if (const int status = out.TrimReserve()) return status;
   if (m.hasMode) ::fchmod(temp.Fd(), m.mode & 0777);
   const struct timespec times[2] = {{static_cast<time_t>(m.unixTime), 0},
                                     {static_cast<time_t>(m.unixTime), 0}};

@@ -159,11 +159,13 @@ int PumpFile(int fd, size_t chunk, TProgress& progress, Sink sink, uint16_t& crc
 
 // Stores the file as it is, at copy speed: a large file with the reading and its CRC on a second thread
 // beside the writing, a small one in one pass through a buffer small enough to stay in the processor's
-// cache between the CRC and the write. (An in-kernel copy_file_range, with the CRC from a second read,
-// was slower here: on ext4 it copies page by page through a pipe; a mapped read was slower still, as
-// every page of the mapping faults.)
+// cache between the CRC and the write; the archive's blocks for it are reserved in one step first. (An
+// in-kernel copy_file_range, with the CRC from a second read, was slower here: on ext4 it copies page by
+// page through a pipe; a mapped read was slower still, as every page of the mapping faults.)
 int StoreData(int fd, TFileWriter& out, TProgress& progress, TMember& m) {
   ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+  struct stat st {};
+  if (::fstat(fd, &st) == 0) out.Reserve(static_cast<uint64_t>(st.st_size));
   uint16_t crc = 0;
   uint64_t total = 0;
   int status = StoreOnTwoThreads(fd, out, progress, crc, total);
@@ -171,6 +173,7 @@ int StoreData(int fd, TFileWriter& out, TProgress& progress, TMember& m) {
     const auto write = [&out](const uint8_t* data, size_t size) { return out.Write(data, size); };
     status = PumpFile(fd, kStoreChunk, progress, write, crc, total);
   }
+  if (!status) status = out.TrimReserve();
   if (status) return status;
   m.method = "-lh0-";
   m.crc = crc;

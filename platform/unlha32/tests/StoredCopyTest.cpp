@@ -31,10 +31,11 @@ int Command(const std::string& text) {
 // A read(2) that counts its calls, fails once `failAfter` bytes were read, and can make the file grow.
 int gReads = 0;
 uint64_t gReadBytes = 0, gFailAfter = UINT64_MAX;
-std::string gGrowPath;
+std::string gGrowPath, gShrinkPath;
 
 ssize_t TestRead(int fd, void* buffer, size_t size) {
   if (gReads++ == 0 && !gGrowPath.empty()) WriteFile(gGrowPath, ReadFile(gGrowPath) + "grown while stored");
+  if (gReads == 1 && !gShrinkPath.empty()) fs::resize_file(gShrinkPath, 3 << 19);
   if (gReadBytes + size > gFailAfter) {
     errno = EIO;
     return -1;
@@ -52,6 +53,7 @@ class LhaStoredCopy : public TScratch {
     gReadBytes = 0;
     gFailAfter = UINT64_MAX;
     gGrowPath.clear();
+    gShrinkPath.clear();
     SetReadForTesting(TestRead);
   }
   void TearDown() override {
@@ -136,6 +138,19 @@ TEST_F(LhaStoredCopy, AFileThatGrowsWhileStoredKeepsItsCrc) {
   Pack("t.lzh", true);
   ASSERT_EQ(Command("x \"t.lzh\" out/"), 0);
   EXPECT_TRUE(ReadFile("out/f.bin") == data + "grown while stored");
+}
+
+// One that shrinks is stored as far as it goes, and the archive keeps no blocks reserved for the rest.
+TEST_F(LhaStoredCopy, AFileThatShrinksWhileStoredLeavesNoReservedBlocks) {
+  const std::string data = MakeNoise(size_t{6} << 20, 82);
+  WriteSource("f.bin", data);
+  gShrinkPath = (dir_ / "f.bin").string();
+  Pack("t.lzh", true);
+  ASSERT_EQ(Command("x \"t.lzh\" out/"), 0);
+  EXPECT_TRUE(ReadFile("out/f.bin") == data.substr(0, 3 << 19));
+  struct stat st {};
+  ASSERT_EQ(::stat("t.lzh", &st), 0);
+  EXPECT_LT(static_cast<uint64_t>(st.st_blocks) * 512, static_cast<uint64_t>(st.st_size) + (64 << 10));
 }
 
 }  // namespace
