@@ -169,7 +169,7 @@ int StoreData(int fd, TFileWriter& out, TProgress& progress, TMember& m) {
   uint16_t crc = 0;
   uint64_t total = 0;
   int status = StoreOnTwoThreads(fd, out, progress, crc, total);
-  if (status == kStoreOnOneThread) {
+  if (status == kOnOneThread) {
     const auto write = [&out](const uint8_t* data, size_t size) { return out.Write(data, size); };
     status = PumpFile(fd, kStoreChunk, progress, write, crc, total);
   }

@@ -58,7 +58,7 @@ class LhaStoredCopy : public TScratch {
   }
   void TearDown() override {
     SetReadForTesting(nullptr);
-    UseTwoThreadStore(true);
+    UseTwoThreads(true);
     TScratch::TearDown();
   }
 
@@ -69,7 +69,7 @@ class LhaStoredCopy : public TScratch {
   }
 
   std::string Pack(const std::string& archive, bool twoThreads) {
-    UseTwoThreadStore(twoThreads);
+    UseTwoThreads(twoThreads);
     gReads = 0;
     EXPECT_EQ(Command("a -lh0- \"" + archive + "\" f.bin"), 0);
     EXPECT_EQ(Command("t \"" + archive + "\""), 0);
@@ -93,6 +93,32 @@ TEST_F(LhaStoredCopy, SameArchiveAsTheOnePassStore) {
     ASSERT_EQ(Command("x \"two.lzh\" out/"), 0);
     EXPECT_TRUE(ReadFile("out/f.bin") == data);
     fs::remove_all("out");
+  }
+}
+
+// Extracting a large stored member on two threads gives the file, and a damaged byte anywhere in it is
+// still a CRC error, with nothing left under the member's name.
+TEST_F(LhaStoredCopy, ExtractionOnTwoThreadsGivesTheFileAndCatchesDamage) {
+  const std::string data = MakeNoise((size_t{5} << 20) + 7, 83);
+  WriteSource("f.bin", data);
+  Pack("t.lzh", true);
+  for (const bool twoThreads : {false, true}) {
+    UseTwoThreads(twoThreads);
+    ASSERT_EQ(Command("x \"t.lzh\" out/"), 0) << twoThreads;
+    EXPECT_TRUE(ReadFile("out/f.bin") == data) << twoThreads;
+    fs::remove_all("out");
+  }
+  std::string archive = ReadFile("t.lzh");
+  const size_t dataStart = archive.size() - 1 - data.size();
+  for (const size_t at : {size_t{0}, size_t{3} << 20, data.size() - 1}) {
+    std::string damaged = archive;
+    damaged[dataStart + at] = static_cast<char>(damaged[dataStart + at] ^ 0x20);
+    WriteFile("bad.lzh", damaged);
+    for (const bool twoThreads : {false, true}) {
+      UseTwoThreads(twoThreads);
+      EXPECT_EQ(Command("x \"bad.lzh\" out/"), UNLHA_ERROR_CRC) << at << " " << twoThreads;
+      EXPECT_FALSE(fs::exists("out/f.bin"));
+    }
   }
 }
 
