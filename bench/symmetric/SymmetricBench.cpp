@@ -296,22 +296,23 @@ class TRatioReporter : public benchmark::ConsoleReporter {
         std::printf("\n");
       }
     }
-    // The file streams by wall time, as OpenSSL's read-encrypt-write loop does the same work on one thread.
+    // The file streams by wall time (all in milliseconds), as OpenSSL's read-encrypt-write loop does the
+    // same work on one thread.
     std::printf("\nFile streams of 256 MiB, wall time as a ratio of OpenSSL's loop (higher is better):\n");
     const double peer = Find(fWall, "encrypt_file_stream_256MiB/openssl");
     for (const char* name : {"encrypt_file_stream_256MiB/corvane", "encrypt_file_stream_256MiB/pipelined",
                              "encrypt_file_stream_256MiB/pipelined+hmac", "decrypt_in_place_256MiB/corvane",
                              "decrypt_in_place_256MiB/pipelined", "decrypt_in_place_256MiB/pipelined+hmac"}) {
       const double ours = Find(fWall, name);
-      if (peer > 0 && ours > 0) std::printf("  %-44s %5.2f  (%.0f ms)\n", name, peer / ours, ours * 1e3);
+      if (peer > 0 && ours > 0) std::printf("  %-44s %5.2f  (%.0f ms)\n", name, peer / ours, ours);
     }
   }
 
  private:
   static double Find(const std::map<std::string, double>& times, const std::string& name) {
-    // Names may carry suffixes such as "/min_time:2.000"; match the prefix.
+    // Names may carry suffixes such as "/min_time:2.000"; match the name up to one.
     for (const auto& [key, seconds] : times)
-      if (key.rfind(name, 0) == 0) return seconds;
+      if (key == name || key.rfind(name + "/", 0) == 0) return seconds;
     return 0;
   }
   std::map<std::string, double> fSeconds, fWall;
