@@ -10,7 +10,6 @@
 
 #include "app/flows/BufferedStreams.h"
 #include "app/flows/FlowCommon.h"
-#include "app/flows/IntegrityTag.h"
 #include "common/SystemRandom.h"
 #include "symmetric/Rijndael.h"
 
@@ -63,22 +62,16 @@ void PlaceFile(const fs::path& from, const fs::path& to, bool replace) {
 
 void EncryptFileInto(const fs::path& source, const fs::path& destination, const std::string& keyText,
                      const TStreamProgress& progress) {
-  TIntegrityTag tag(keyText, "name", "line 1");  // the tag's cost only: computed, not stored
   TPipelineOptions options;
   options.progress = progress;
-  options.payload = tag.Hook();
   EncryptFilePipelined(source, destination, keyText, options);
-  if (tag.FinalHex().size() != 40) throw EFileError("no tag");
 }
 
 void DecryptFileInPlace(const fs::path& file, const std::string& keyText, const TStreamProgress& progress) {
   fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write);
-  TIntegrityTag tag(keyText, "name", "line 1");  // the tag's cost only: computed, not checked
   TPipelineOptions options;
   options.progress = progress;
-  options.payload = tag.Hook();
   DecryptFileInPlacePipelined(file, keyText, options);
-  if (tag.FinalHex().size() != 40) throw EFileError("no tag");
 }
 
 void WriteFileAtomically(const fs::path& path, const std::string& data) {
