@@ -62,16 +62,18 @@ void PlaceFile(const fs::path& from, const fs::path& to, bool replace) {
 
 void EncryptFileInto(const fs::path& source, const fs::path& destination, const std::string& keyText,
                      const TStreamProgress& progress) {
-  TPipelineOptions options;
-  options.progress = progress;
-  EncryptFilePipelined(source, destination, keyText, options);
+  TBufferedFileReader in(source);
+  TBufferedFileWriter out(destination);
+  EncryptFileStream(in, out, keyText, progress);
+  out.Close();
 }
 
 void DecryptFileInPlace(const fs::path& file, const std::string& keyText, const TStreamProgress& progress) {
   fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write);
-  TPipelineOptions options;
-  options.progress = progress;
-  DecryptFileInPlacePipelined(file, keyText, options);
+  TBufferedFileReader in(file);
+  TBufferedFileWriter out(file, TFileMode::fmOpenWrite);
+  DecryptFileStream(in, out, keyText, progress);
+  out.Close();
 }
 
 void WriteFileAtomically(const fs::path& path, const std::string& data) {
