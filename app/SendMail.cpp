@@ -55,12 +55,19 @@ TMailMessage TSendMail::BuildMessage() const {
 }
 
 bool TSendMail::Send() {
-  if (ToAddress.empty()) return false;
+  lastError_.clear();
+  if (ToAddress.empty()) {
+    lastError_ = "宛先がありません。";
+    return false;
+  }
   const TMailMessage message = BuildMessage();
   TXdgEmailHandoff xdgEmail;
   TMailHandoff& handoff = handoff_ ? *handoff_ : xdgEmail;
   TWindowsDisabled disabled;
-  return handoff.Hand(message, ShowDialog);
+  if (handoff.Hand(message, ShowDialog)) return true;
+  lastError_ = handoff.FailureReason();
+  if (lastError_.empty()) lastError_ = "メールソフトへの受け渡しが失敗しました。";
+  return false;
 }
 
 }  // namespace corvane

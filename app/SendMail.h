@@ -35,9 +35,12 @@ class TSendMail {
   // as modal. False without doing anything when ToAddress is empty; otherwise true exactly when the
   // hand-off succeeded.
   bool Send();
+  // Why the last Send failed, in words for the user (UTF-8); empty after a successful one.
+  const std::string& LastError() const { return lastError_; }
 
  private:
   TMailHandoff* handoff_;
+  std::string lastError_;
 };
 
 }  // namespace corvane

@@ -19,6 +19,7 @@
 #include <system_error>
 
 #include "app/UnitFormFileList.h"
+#include "app/UnitFormPaths.h"
 #include "app/UnitFormShell.h"
 #include "app/UnitFormWork.h"
 #include "app/flows/FlowCommon.h"
@@ -41,10 +42,6 @@ namespace {
 
 bool EndsWithExactly(const QString& text, const char* suffix) {
   return text.endsWith(QLatin1String(suffix), Qt::CaseSensitive);
-}
-
-QString PathText(const fs::path& path) {
-  return QString::fromStdString(path.string());
 }
 
 }  // namespace
@@ -146,7 +143,7 @@ void TForm1::FormCreate(const QStringList& arguments) {
 }
 
 void TForm1::InstallKeyFile(const QString& path) {
-  const fs::path source = path.toStdString();
+  const fs::path source = TextPath(path);
   services_.Dialogs->MessageBox(TMsgKind::mkInformation,
                                 PathText(source.filename()) + QStringLiteral("をインストールします。"),
                                 TMsgButtons::mbOK);
@@ -239,7 +236,7 @@ void TForm1::Button9Click() {
 }
 
 void TForm1::Button14Click() {
-  if (auto file = services_.Dialogs->OpenFile(QString())) {
+  if (auto file = services_.Dialogs->OpenFile(QStringLiteral("すべてのファイル (*)"))) {
     Edit2->setText(*file);
     Button11->setEnabled(true);
   }
@@ -247,18 +244,26 @@ void TForm1::Button14Click() {
 
 void TForm1::Button13Click() {
   Guarded([&] {
-    const fs::path recipient = FileListBox1->FileName().toStdString();
+    const fs::path recipient = TextPath(FileListBox1->FileName());
     const std::string k = CutLastFour(recipient.filename().string());
-    const fs::path folder = fs::path(Edit2->text().toStdString()).parent_path();
+    const fs::path folder = TextPath(Edit2->text()).parent_path();
     const fs::path container = folder / (containerStem_ + ".KVX");
     switch (ItemIndex(RadioGroup2)) {
       case 1:
-        services_.Shell->OpenFolder(folder);
+        ShowFolder(folder);
         break;
       case 2:
         SendMail1.ToAddress = k;
         SendMail1.AttachFiles.push_back(container.string());
-        SendMail1.Send();
+        // The program ends either way, but not before the user knows the mail did not go out.
+        if (!SendMail1.Send()) {
+          services_.Dialogs->MessageBox(TMsgKind::mkError,
+                                        QStringLiteral("暗号ファイルをメールソフトに渡せませんでした。") +
+                                            QString::fromStdString(SendMail1.LastError()) +
+                                            QStringLiteral("\n暗号ファイルは ") + PathText(container) +
+                                            QStringLiteral(" にあります。"),
+                                        TMsgButtons::mbOK);
+        }
         break;
       default:
         break;
@@ -270,9 +275,17 @@ void TForm1::Button13Click() {
 void TForm1::Button15Click() {
   const bool keyPage = sender() == Button15 || Pages->currentWidget() == TabSheet7;
   const QString shown = keyPage ? Label7->text() : Label11->text();
-  const fs::path folder =
-      keyPage ? fs::path(shown.toStdString()).parent_path() : fs::path(shown.toStdString());
-  services_.Shell->OpenFolder(folder);
+  const fs::path folder = keyPage ? TextPath(shown).parent_path() : TextPath(shown);
+  ShowFolder(folder);
+}
+
+void TForm1::ShowFolder(const fs::path& folder) {
+  if (services_.Shell->OpenFolder(folder)) return;
+  services_.Dialogs->MessageBox(TMsgKind::mkError,
+                                QStringLiteral("フォルダ ") + PathText(folder) +
+                                    QStringLiteral(" を開けませんでした。") +
+                                    QString::fromStdString(services_.Shell->FailureReason()),
+                                TMsgButtons::mbOK);
 }
 
 void TForm1::Button16Click() {

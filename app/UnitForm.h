@@ -129,6 +129,8 @@ class TForm1 : public QWidget {
   // Runs a handler body; an exception leaving it is shown in the default error box.
   void Guarded(const std::function<void()>& body);
   void Show(QWidget* page);
+  // Opens a file-manager window on the folder, or says in an error box that it could not.
+  void ShowFolder(const std::filesystem::path& folder);
   // Runs work off the user-interface thread behind a modal progress dialog (UnitFormWork.h).
   void RunLong(const QString& caption, const std::function<void(TProgressWork&)>& work);
 

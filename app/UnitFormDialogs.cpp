@@ -3,6 +3,8 @@
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTextBoundaryFinder>
+#include <vector>
 
 namespace corvane {
 
@@ -11,6 +13,59 @@ QString ErrorBoxText(const QString& message) {
   if (!message.isEmpty() && kPunctuation.contains(message.back())) return message;
   return message + QLatin1Char('.');
 }
+
+namespace {
+
+// The text with places to wrap added, so a box can hold long paths and names within its width.
+QString WrappableText(const QString& text) {
+  // A run this long without a place to wrap already fills a good part of a box line.
+  constexpr int kMaxRun = 16;
+  const QChar kBreak(0x200B);  // zero-width space: a place to wrap, invisible
+  // Where the text may already wrap (spaces, between Japanese characters, ...).
+  std::vector<bool> wraps(text.size() + 1, false);
+  QTextBoundaryFinder lines(QTextBoundaryFinder::Line, text);
+  for (qsizetype at = lines.toNextBoundary(); at != -1; at = lines.toNextBoundary()) wraps[at] = true;
+
+  QString out;
+  out.reserve(text.size() + text.size() / 8);
+  int run = 0;
+  QTextBoundaryFinder graphemes(QTextBoundaryFinder::Grapheme, text);
+  for (qsizetype start = 0, end = graphemes.toNextBoundary(); end != -1;
+       start = end, end = graphemes.toNextBoundary()) {
+    const QStringView grapheme = QStringView(text).mid(start, end - start);
+    out += grapheme;
+    if (wraps[end]) {
+      run = 0;
+      continue;
+    }
+    // Paths wrap after a separator, other long words every kMaxRun characters.
+    const bool separator = grapheme == u"/" || grapheme == u"\\";
+    if (separator || ++run >= kMaxRun) {
+      out += kBreak;
+      run = 0;
+    }
+  }
+  return out;
+}
+
+// Puts a message into a box so that the box fits on the screen and every word can be read: plain text (a
+// file name is never markup), wrappable; past kMaxBoxChars its middle is elided and the whole text is
+// under the box's details.
+void SetBoxText(QMessageBox& box, const QString& text) {
+  constexpr qsizetype kMaxBoxChars = 600;
+  box.setTextFormat(Qt::PlainText);
+  if (text.size() <= kMaxBoxChars) {
+    box.setText(WrappableText(text));
+    return;
+  }
+  qsizetype head = kMaxBoxChars / 2, tail = kMaxBoxChars / 2;
+  if (text[head - 1].isHighSurrogate()) --head;
+  if (text[text.size() - tail].isLowSurrogate()) --tail;
+  box.setText(WrappableText(text.left(head) + QChar(0x2026) + text.right(tail)));
+  box.setDetailedText(text);
+}
+
+}  // namespace
 
 QString MessageTitle(TMsgKind kind) {
   switch (kind) {
@@ -31,7 +86,7 @@ TQtDialogs::~TQtDialogs() = default;
 bool TQtDialogs::MessageBox(TMsgKind kind, const QString& text, TMsgButtons buttons) {
   QMessageBox box(parent_);
   box.setWindowTitle(MessageTitle(kind));
-  box.setText(text);
+  SetBoxText(box, text);
   box.setIcon(kind == TMsgKind::mkWarning ? QMessageBox::Warning
               : kind == TMsgKind::mkError ? QMessageBox::Critical
                                           : QMessageBox::Information);
@@ -46,7 +101,7 @@ bool TQtDialogs::MessageBox(TMsgKind kind, const QString& text, TMsgButtons butt
 void TQtDialogs::ErrorBox(const QString& message) {
   QMessageBox box(parent_);
   box.setWindowTitle(QStringLiteral("Corvane"));
-  box.setText(ErrorBoxText(message));
+  SetBoxText(box, ErrorBoxText(message));
   box.setIcon(QMessageBox::Critical);
   box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
   box.exec();

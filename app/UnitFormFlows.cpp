@@ -13,6 +13,7 @@
 
 #include "app/UnitForm.h"
 #include "app/UnitFormFileList.h"
+#include "app/UnitFormPaths.h"
 #include "app/UnitFormWork.h"
 #include "app/flows/DecryptionFlow.h"
 #include "app/flows/EncryptionFlow.h"
@@ -57,13 +58,9 @@ TFlowProgress ShowProgress(TProgressWork& work) {
   };
 }
 
-QString PathText(const fs::path& path) {
-  return QString::fromStdString(path.string());
-}
-
 void ApplyFileType(TFileTypeRegistry& registry, bool associate, const TFileType& type) {
   if (associate) {
-    registry.Register(type, QCoreApplication::applicationFilePath().toStdString());
+    registry.Register(type, TextPath(QCoreApplication::applicationFilePath()));
   } else {
     registry.Unregister(type);
   }
@@ -85,6 +82,9 @@ void TForm1::Button20Click() {
 void TForm1::Button6Click() {
   Guarded([&] {
     TKeyPairRequest request;
+    request.Name = Edit1->text().toStdString();
+    // A name that cannot be a file is refused before the user is asked to give up the stored key.
+    CheckFileName(request.Name);
     request.ReplaceExistingKey = PrivateKeyExists(*services_.Settings);
     if (request.ReplaceExistingKey &&
         !services_.Dialogs->MessageBox(TMsgKind::mkWarning, QString::fromUtf8(kReplaceKeyQuestionText),
@@ -94,7 +94,6 @@ void TForm1::Button6Click() {
     // A value still being typed counts as entered, pulled into the range.
     EdtBit->interpretText();
     request.KeyStrength = EdtBit->value();
-    request.Name = Edit1->text().toStdString();
     // No second generation while one runs; the button comes back on every path.
     Button6->setEnabled(false);
     const auto enableAgain = qScopeGuard([&] { Button6->setEnabled(true); });
@@ -115,8 +114,8 @@ void TForm1::Button6Click() {
 void TForm1::Button11Click() {
   Guarded([&] {
     TEncryptRequest request;
-    request.RecipientKeyFile = FileListBox1->FileName().toStdString();
-    request.SourceFile = Edit2->text().toStdString();
+    request.RecipientKeyFile = TextPath(FileListBox1->FileName());
+    request.SourceFile = TextPath(Edit2->text());
     TEncryptResult result;
     try {
       RunLong(StageText(TFlowStage::stEncrypting), [&](TProgressWork& work) {
@@ -137,7 +136,7 @@ void TForm1::Button8Click() {
   Guarded([&] {
     try {
       TDecryptRequest request;
-      request.Container = Edit4->text().toStdString();
+      request.Container = TextPath(Edit4->text());
       // Asked before the work starts: replacing a file the user already has needs consent.
       const TContainerMembers members = InspectContainer(request.Container);
       if (members.OutputExists) {

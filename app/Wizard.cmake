@@ -33,6 +33,7 @@ if(CORVANE_TESTS AND WIZARD_GUI_TESTS)
   add_library(corvane_wizard_testkit STATIC ${WIZARD_DIR}/tests/gui/WizardTestKit.cpp
                                             ${WIZARD_DIR}/tests/gui/WizardTestKit.h)
   target_link_libraries(corvane_wizard_testkit PUBLIC corvane_wizard Qt6::Test PRIVATE corvane_warnings)
+  target_compile_definitions(corvane_wizard_testkit PRIVATE CORVANE_VECTORS_FALLBACK="${CORVANE_VECTORS_DIR}")
   foreach(source ${WIZARD_GUI_TESTS})
     get_filename_component(name ${source} NAME_WE)
     set(target wizard_gui_${name})

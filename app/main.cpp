@@ -5,12 +5,14 @@
 #include <QIcon>
 
 #include "app/UnitForm.h"
+#include "app/UnitFormTranslation.h"
 
 int main(int argc, char* argv[]) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Corvane"));
   QApplication::setDesktopFileName(QStringLiteral("corvane"));
   QApplication::setFont(corvane::WizardFont());
+  corvane::InstallQtTranslation(app);
   QStringList arguments = QApplication::arguments();
   arguments.removeFirst();
   corvane::TForm1 form(arguments);

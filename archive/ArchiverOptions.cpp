@@ -1,7 +1,6 @@
 #include "archive/ArchiverOptions.h"
 
 #include <fstream>
-#include <string_view>
 
 namespace corvane {
 
@@ -20,6 +19,17 @@ struct NameCollector {
     for (const auto& name : list.Strings) Add(name);
   }
 };
+
+// The value in quotes, each quote inside written twice: the library reads "" within quotes as one quote,
+// and a reader that does not still finds no blank outside the quotes, so the value stays one token.
+std::string QuotedText(const std::string& value) {
+  std::string quoted = "\"";
+  for (const char c : value) {
+    if (c == '"') quoted += '"';
+    quoted += c;
+  }
+  return quoted + '"';
+}
 
 }  // namespace
 
@@ -47,18 +57,17 @@ void TCmdOpt::AppendFlag(const std::string& name, bool value) {
 
 void TCmdOpt::AppendQuoted(const std::string& name, const std::string& value) {
   if (value == kUnsetText) return;
-  if (value.find('"') != std::string::npos)
-    throw EArchiver("引用符 (\") を含む名前はコマンドに渡せません: " + value);
   if (name.empty()) {
-    Append('"' + value + '"');
+    Append(QuotedText(value));
     return;
   }
-  // A leading blank in the name asks for the switch without its "-".
+  // A leading blank in the name asks for the switch without its "-". The switch itself stays outside the
+  // quotes, so that a quoted token is always a name, also one that starts with "-".
   const std::string option = name[0] == ' ' ? name.substr(1) : "-" + name;
   if (SeparateValue)
-    Append(option + " \"" + value + '"');
+    Append(option + " " + QuotedText(value));
   else
-    Append('"' + option + value + '"');
+    Append(option + QuotedText(value));
 }
 
 void TCmdOpt::AppendDirectory(const std::string& name, const std::string& directory) {
@@ -88,11 +97,11 @@ int TCmdOpt::AppendResponseFile(const TFileItems& items, const std::string& resp
   const auto names = FlattenFileList(items);
   std::string content;
   for (const auto& name : names) {
+    // One quoted name per line; inside the quotes a line break is part of the name, as on the command.
     const std::string mapped = MapFileName(name);
-    // The library reads one name per line, so a quote inside a name is kept but a line break is not.
-    if (mapped.find_first_of(std::string_view("\r\n\0", 3)) != std::string::npos)
-      throw EArchiver("改行を含む名前はレスポンスファイルに書けません: " + mapped);
-    content += '"' + mapped + "\"\r\n";
+    if (mapped.find('\0') != std::string::npos)
+      throw EArchiver("コマンドに code 0 の文字を含めることはできません。");
+    content += QuotedText(mapped) + "\r\n";
   }
 
   std::ofstream file(responseFileName, std::ios::binary | std::ios::trunc);
@@ -100,7 +109,8 @@ int TCmdOpt::AppendResponseFile(const TFileItems& items, const std::string& resp
   if (file) file.close();
   if (!file) throw EFileError("Cannot create file \"" + responseFileName + "\".");
 
-  AppendQuoted("", "@" + responseFileName);
+  // The "@" outside the quotes: "@name" in quotes is a file name.
+  Append("@" + QuotedText(responseFileName));
   return static_cast<int>(names.size());
 }
 

@@ -92,12 +92,15 @@ class TArchiverOptions {
   void Assign(const TArchiverOptions& source) { *this = source; }
 };
 
-// Builds a command text item by item; every item is preceded by one blank. A command text has no way to
-// escape a quote inside a quoted value, and a code 0 would end the text early: values holding either raise
-// EArchiver instead of reaching the library as a different command.
+// Builds a command text item by item; every item is preceded by one blank. Names are written in quotes, a
+// quote inside them twice, so that a quoted token is always exactly one name; switches with a text value
+// keep the switch outside the quotes (-jx"*.tmp") and a response file is @ followed by its quoted name. A
+// code 0 would end the text early: values holding one raise EArchiver instead of reaching the library as a
+// different command.
 class TCmdOpt {
  public:
-  // When true a quoted switch is written as: switch, blank, quoted value; else as one quoted whole.
+  // When true a switch with a text value is written as: switch, blank, quoted value; else as the switch
+  // followed directly by the quoted value.
   bool SeparateValue = false;
   // Rewrites each file name before it is written; none by default.
   std::function<std::string(const std::string&)> NameMapper;
@@ -112,9 +115,9 @@ class TCmdOpt {
   void AppendFileName(const std::string& name, const std::string& fileName);
   int AppendFileList(const std::string& name, const TFileItems& items);
   int AppendFileList(const std::string& name, const std::vector<std::string>& names);
-  // Writes the names, one quoted name per CR LF line, into the response file (replacing it) and appends
-  // the quoted "@file" item. Raises EFileError when the file cannot be written, EArchiver for a name that
-  // holds a line break or a code 0.
+  // Writes the names, one quoted name per CR LF line (a line break inside a name stays inside its quotes),
+  // into the response file (replacing it) and appends the item @"file". Raises EFileError when the file
+  // cannot be written, EArchiver for a name that holds a code 0.
   int AppendResponseFile(const TFileItems& items, const std::string& responseFileName);
 };
 

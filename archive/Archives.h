@@ -41,6 +41,9 @@ using TArchiveHandle = void*;
 
 // Status of a pack whose file selection was cancelled through OnProgress.
 constexpr std::int32_t kStatusCancelled = 0x8020;
+// Status of a pack or extraction that found no room on the disk (UNLHA_ERROR_DISK_FULL of the LHA
+// library); EArchiverDiskFull is the message for it.
+constexpr std::int32_t kStatusDiskFull = 0x800C;
 
 // The name of a listing entry: the bytes of its name field up to the first code 0 (at most 513 bytes, so a
 // field without terminator is still read safely).
@@ -131,12 +134,14 @@ class TArchiveFile {
   // Packs the files (patterns; selected by the component unless the set's PackFilter is pfArchiver).
   // Returns 0 on success, kStatusCancelled when OnProgress stopped the selection, else the library's status.
   // Nothing selected: the library is not called and 0 is returned. The selected names reach the command
-  // sorted without regard to ASCII case (so "/full/path/x.Enc" comes before "stem.RJN"). A name holding a
-  // double quote or a code 0 cannot be put in a command text: EArchiver, before the library is called.
+  // sorted without regard to ASCII case (so "/full/path/x.Enc" comes before "stem.RJN"); only regular files
+  // (and links to them) are selected. A name holding a code 0 cannot be put in a command text: EArchiver,
+  // before the library is called. A full disk is kStatusDiskFull, with no archive written or changed.
   std::int32_t CompressFiles(TWindowHandle owner, const TArchiverOptions* options,
                              const std::string& baseDirectory, const TFileItems& files);
   // Extracts the named entries (all entries when the items name none). Returns the library's status: 0 when
-  // every entry was written intact, nonzero for a damaged archive, an unsafe name, a write failure, ...
+  // every entry was written intact, nonzero for a damaged archive, an unsafe name, a write failure, ...;
+  // kStatusDiskFull when the disk filled up (the entry being written is removed, no later one written).
   std::int32_t ExpandFiles(TWindowHandle owner, const TArchiverOptions* options,
                            const std::string& baseDirectory, const TFileItems& files);
 

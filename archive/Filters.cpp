@@ -68,6 +68,7 @@ struct FoundEntry {
   std::string name;
   bool isDirectory = false;
   bool isLink = false;
+  bool isRegular = false;  // a regular file, or a link to one
 };
 
 unsigned Attributes(const FoundEntry& entry) {
@@ -90,7 +91,8 @@ std::vector<FoundEntry> FindEntries(const std::string& directory, const std::str
     const fs::path path = JoinPath(directory, mask);
     const auto linkStatus = fs::symlink_status(path, error);
     if (error || !fs::exists(linkStatus)) return found;
-    FoundEntry entry{mask, fs::is_directory(fs::status(path, error)), fs::is_symlink(linkStatus)};
+    const fs::file_status target = fs::status(path, error);
+    FoundEntry entry{mask, fs::is_directory(target), fs::is_symlink(linkStatus), fs::is_regular_file(target)};
     if ((Attributes(entry) & optional & ~attrMask) == 0) found.push_back(std::move(entry));
     return found;
   }
@@ -102,6 +104,7 @@ std::vector<FoundEntry> FindEntries(const std::string& directory, const std::str
     std::error_code statError;
     entry.isDirectory = it->is_directory(statError);
     entry.isLink = it->is_symlink(statError);
+    entry.isRegular = it->is_regular_file(statError);
     if ((Attributes(entry) & optional & ~attrMask) != 0) continue;
     found.push_back(std::move(entry));
   }
@@ -173,6 +176,9 @@ class SearchContext {
   void SearchDirectory(const std::string& directory, const std::string& mask) {
     for (const auto& entry : FindEntries(directory, mask, attrMask_)) {
       if (cancel_) return;
+      // Only regular files are packed: opening a FIFO would wait for a writer forever, and a link that
+      // leads nowhere, a socket or a device has no content to pack.
+      if (!entry.isRegular) continue;
       const TDateTime written = LocalWriteTime(JoinPath(directory, entry.name));
       if (InDateRange(written, from_, to_)) AddSelected(EntryName(directory, entry.name));
     }

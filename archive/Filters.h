@@ -23,8 +23,10 @@ using TSelectProgress = std::function<void(std::int32_t state, TUnlhaProgress* p
 
 // Searches the patterns of the items (paths whose last part may hold "*" and "?") with the switches a, r,
 // p, jf, jo, job and jx of the option set, from the base directory when one is given (made current while
-// the search runs). Returns the names found, sorted without regard to case. Afterwards the option set is
-// adjusted for the library: r and the date bounds unset, p = 1. Stops early once cancel is set.
+// the search runs). Returns the regular files found (a link counts as the file it leads to; FIFOs,
+// sockets, devices and links that lead nowhere are left out), sorted without regard to case. Afterwards the
+// option set is adjusted for the library: r and the date bounds unset, p = 1. Stops early once cancel is
+// set.
 TStringList SelectFiles(TArchiverOptions& options, const std::string& baseDirectory, const TFileItems& items,
                         const TSelectProgress& progress, bool& cancel);
 

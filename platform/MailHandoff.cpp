@@ -1,8 +1,8 @@
 #include "platform/MailHandoff.h"
 
-#include <QCoreApplication>
-#include <QEventLoop>
-#include <QProcess>
+#include <string>
+
+#include "platform/ProgramRunner.h"
 
 namespace corvane {
 
@@ -18,21 +18,20 @@ QString Mailbox(const TMailRecipient& r) {
   return Text(r.Name) + QStringLiteral(" <") + Text(r.Address) + QLatin1Char('>');
 }
 
-int RunProcess(const QString& program, const QStringList& arguments) {
-  QProcess process;
-  process.start(program, arguments);
-  if (!process.waitForStarted()) return -1;
-  // xdg-email may run the mail program in the foreground until its compose window closes. The caller's
-  // windows keep painting meanwhile: the wait runs the event loop (the caller has disabled its windows).
-  if (QCoreApplication::instance() && process.state() != QProcess::NotRunning) {
-    QEventLoop loop;
-    QObject::connect(&process, &QProcess::finished, &loop, &QEventLoop::quit);
-    QObject::connect(&process, &QProcess::errorOccurred, &loop, &QEventLoop::quit);
-    if (process.state() != QProcess::NotRunning) loop.exec();
+// What an exit status of xdg-email (or -1, not started) means for the user.
+std::string XdgEmailFailure(int status) {
+  switch (status) {
+    case -1:
+      return "xdg-email を実行できませんでした（xdg-utils がインストールされているか確認して下さい）。";
+    case 2:
+    case 5:
+      return "添付するファイルを読み込めません。";
+    case 3:
+      return "メールソフトが見つかりません。既定のメールソフトを設定して下さい。";
+    default:
+      return "メールソフトへの受け渡しが失敗しました（xdg-email の終了コード " + std::to_string(status) +
+             "）。";
   }
-  process.waitForFinished(-1);
-  if (process.exitStatus() != QProcess::NormalExit) return -1;
-  return process.exitCode();
 }
 
 }  // namespace
@@ -60,13 +59,20 @@ QStringList XdgEmailArguments(const TMailMessage& message) {
   return args;
 }
 
-TXdgEmailHandoff::TXdgEmailHandoff() : runner_(RunProcess) {}
+// xdg-email may run the mail program in the foreground until its compose window closes: the wait has no
+// limit (the caller has disabled its windows).
+TXdgEmailHandoff::TXdgEmailHandoff()
+    : runner_([](const QString& program, const QStringList& arguments) {
+        return RunProgram(program, arguments);
+      }) {}
 
 TXdgEmailHandoff::TXdgEmailHandoff(TRunner runner) : runner_(std::move(runner)) {}
 
 bool TXdgEmailHandoff::Hand(const TMailMessage& message, bool /*showDialog*/) {
   // xdg-email always opens the compose window: the user sends the message, nothing is sent silently.
-  return runner_(QStringLiteral("xdg-email"), XdgEmailArguments(message)) == 0;
+  const int status = runner_(QStringLiteral("xdg-email"), XdgEmailArguments(message));
+  reason_ = status == 0 ? std::string() : XdgEmailFailure(status);
+  return status == 0;
 }
 
 }  // namespace corvane

@@ -46,6 +46,8 @@ class TMailHandoff {
   // Hands the message to the mail program; showDialog lets the user edit it before sending.
   // True exactly when the hand-off succeeded.
   virtual bool Hand(const TMailMessage& message, bool showDialog) = 0;
+  // Why the last hand-off failed, in words for the user (UTF-8); empty when not known.
+  virtual std::string FailureReason() const { return {}; }
 };
 
 // The arguments for xdg-email that carry the message (without the program name).
@@ -59,9 +61,11 @@ class TXdgEmailHandoff : public TMailHandoff {
   TXdgEmailHandoff();
   explicit TXdgEmailHandoff(TRunner runner);
   bool Hand(const TMailMessage& message, bool showDialog) override;
+  std::string FailureReason() const override { return reason_; }
 
  private:
   TRunner runner_;
+  std::string reason_;
 };
 
 }  // namespace corvane

@@ -54,6 +54,7 @@ void PackContainer(const fs::path& container, const std::vector<fs::path>& files
   }
   const int32_t status = archive.CompressFiles(nullptr, nullptr, "", {list});
   if (status == kStatusCancelled) throw ECancelled();
+  if (status == UNLHA_ERROR_BAD_NAME) throw EArchiver(kNameNotUtf8Text);
   if (status != 0 || !fs::exists(container)) {
     throw EArchiver("暗号ファイル " + container.filename().string() + " を作成できませんでした（" +
                     StatusText(status) + "）。");
@@ -73,6 +74,7 @@ std::vector<std::string> ListContainer(const fs::path& container) {
     status = archive.NextEntry(entry);
   }
   archive.CloseListing();
+  if (status == UNLHA_ERROR_BAD_NAME) throw EContainerError(kUnreadableNameText);
   if (status != UNLHA_NO_MORE_ENTRIES && status != 0) throw EContainerError(kDamagedContainerText);
   return names;
 }

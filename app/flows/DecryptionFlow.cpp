@@ -16,10 +16,11 @@ namespace {
 // The session-key line is short (two blocks of a few hundred characters); a larger member is not one.
 constexpr std::size_t kMaxSessionKeyFileSize = 1 << 16;
 
-// A member must name one file directly in the target folder.
+// A member must name one file directly in the target folder. The library gives names with '/' between
+// folders; a '\' left in a name is a character of it, as Linux file names may have.
 bool SafeMemberName(const std::string& name) {
   if (name.empty() || name == "." || name == "..") return false;
-  if (name.find_first_of(std::string("/\\\0", 3)) != std::string::npos) return false;
+  if (name.find_first_of(std::string("/\0", 2)) != std::string::npos) return false;
   return !(name.size() >= 2 && name[1] == ':');  // a drive ("C:...")
 }
 

@@ -37,6 +37,10 @@ inline constexpr const char* kReplaceKeyQuestionText =
 inline constexpr const char* kKeyExistsText = "既に鍵が存在します。";
 inline constexpr const char* kDamagedContainerText = "暗号ファイルが壊れています。";
 inline constexpr const char* kBadContainerText = "暗号ファイルの形式が正しくありません。";
+inline constexpr const char* kUnreadableNameText =
+    "暗号ファイルに、文字コードを判別できないファイル名が含まれています。";
+inline constexpr const char* kNameNotUtf8Text =
+    "ファイル名の文字コードが UTF-8 ではないため、暗号ファイルに格納できません。";
 
 // The session key did not come back: the container was made for another key, or no key pair is stored.
 class ENotForYourKey : public Exception {

@@ -1,5 +1,6 @@
 #include "app/flows/KeyPairFlow.h"
 
+#include <string_view>
 #include <system_error>
 
 #include "app/flows/PublicKeyFile.h"
@@ -9,15 +10,18 @@
 namespace corvane {
 namespace fs = std::filesystem;
 
-namespace {
-
 // A name is used as typed, but it must name one file inside the program folder.
 void CheckFileName(const std::string& name) {
+  // The longest file name Linux file systems take, in bytes.
+  constexpr std::size_t kMaxFileNameBytes = 255;
   if (name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos ||
-      name.find('\0') != std::string::npos) {
+      name.find('\0') != std::string::npos ||
+      name.size() + std::string_view(kPublicKeyExtension).size() > kMaxFileNameBytes) {
     throw EFileError("Cannot create file \"" + name + kPublicKeyExtension + "\": invalid file name");
   }
 }
+
+namespace {
 
 // Routes the key object's per-candidate report to the flow's progress, which may cancel.
 class TKeyProgressScope {

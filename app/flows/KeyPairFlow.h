@@ -25,6 +25,10 @@ struct TKeyPairResult {
   std::filesystem::path PublicKeyFile;  // program folder / (Name + ".KVK")
 };
 
+// Raises EFileError for a name that cannot name one file name + ".KVK" in the program folder: empty, ".",
+// "..", holding "/" or a NUL, or too long for a file name.
+void CheckFileName(const std::string& name);
+
 // Whether the settings hold a private key (the subkey "KOVA" exists).
 bool PrivateKeyExists(SettingsStore& settings);
 

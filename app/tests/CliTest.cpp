@@ -160,6 +160,47 @@ TEST_F(CliTest, EncryptAndDecryptPrintEachPathAndReportEachFailure) {
   EXPECT_EQ(ReadFile(root / "in" / "a.txt"), "first");
 }
 
+TEST_F(CliTest, ContainersFromJapaneseWindowsDecryptUnderTheirJapaneseNames) {
+  const char* vectors = std::getenv("CORVANE_VECTORS");
+  const fs::path known = fs::path(vectors ? vectors : CORVANE_VECTORS_FALLBACK);
+  fs::create_directories(root / "config" / "Tessaly");
+  fs::copy_file(known / "container" / "private-key.ini", root / "config" / "Tessaly" / "Corvane.ini");
+  std::vector<std::string> args = {"decrypt"};
+  std::string expected;
+  const std::pair<const char*, const char*> cases[] = {
+      {"level0/表計算ソフト能力_alice@example.com.KVX", "表計算ソフト能力.csv"},
+      {"level1/見積書_alice@example.com.KVX", "見積書.txt"},
+      {"level2/表計算ソフト能力_alice@example.com.KVX", "表計算ソフト能力.csv"},
+  };
+  for (const auto& [container, source] : cases) {
+    const fs::path copy = root / container;
+    fs::create_directories(copy.parent_path());
+    fs::copy_file(known / "container-cp932" / container, copy);
+    args.push_back(copy.string());
+    expected += (copy.parent_path() / source).string() + "\n";
+  }
+  const CliRun run = Run(args);
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, expected);
+  for (const auto& [container, source] : cases) {
+    EXPECT_EQ(ReadFile((root / container).parent_path() / source),
+              ReadFile(known / "container-cp932" / source))
+        << container;
+  }
+}
+
+TEST_F(CliTest, ASourceNameThatIsNotUtf8IsRefusedAndLeavesNothing) {
+  Alice();
+  fs::create_directory(root / "in");
+  WriteFile(root / "in" / "caf\xE9.txt", "latin-1 name");
+  const CliRun run = Run({"encrypt", "--to", "alice@example.com", (root / "in" / "caf\xE9.txt").string()});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("UTF-8 ではない"), std::string::npos) << run.err;
+  std::vector<std::string> left;
+  for (const auto& entry : fs::directory_iterator(root / "in")) left.push_back(entry.path().filename());
+  EXPECT_EQ(left, std::vector<std::string>{"caf\xE9.txt"});
+}
+
 TEST_F(CliTest, AForeignContainerIsReportedWithTheSystemsText) {
   Alice();
   WriteFile(root / "a.txt", "x");

@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <random>
 
 #include "app/flows/ContainerArchive.h"
@@ -208,16 +210,27 @@ TEST_P(RoundTripTest, EncryptsBesideTheSourceAndDecryptsToTheSameBytes) {
   EXPECT_EQ(Entries(dst), Sorted({c.name, stem + ".KVX"}));
 }
 
-INSTANTIATE_TEST_SUITE_P(SizesAndNames, RoundTripTest,
-                         ::testing::Values(RoundTripCase{"notes.txt", 0, "notes_alice@example.com"},
-                                           RoundTripCase{"notes.txt", 1, "notes_alice@example.com"},
-                                           RoundTripCase{"notes.txt", 5 << 20, "notes_alice@example.com"},
-                                           RoundTripCase{"README", 100, "RE_alice@example.com"},
-                                           RoundTripCase{"abc", 100, "_alice@example.com"},
-                                           RoundTripCase{"日本語の文書.txt", 100,
-                                                         "日本語の文書_alice@example.com"},
-                                           RoundTripCase{"my notes.txt", 100, "my notes_alice@example.com"},
-                                           RoundTripCase{".profile", 100, ".pro_alice@example.com"}));
+// Among the names, those a command text could misread: as a response file, a switch, a quote that ends the
+// name, a line break.
+INSTANTIATE_TEST_SUITE_P(
+    SizesAndNames, RoundTripTest,
+    ::testing::Values(RoundTripCase{"notes.txt", 0, "notes_alice@example.com"},
+                      RoundTripCase{"notes.txt", 1, "notes_alice@example.com"},
+                      RoundTripCase{"notes.txt", 5 << 20, "notes_alice@example.com"},
+                      RoundTripCase{"README", 100, "RE_alice@example.com"},
+                      RoundTripCase{"abc", 100, "_alice@example.com"},
+                      RoundTripCase{"日本語の文書.txt", 100, "日本語の文書_alice@example.com"},
+                      RoundTripCase{"my notes.txt", 100, "my notes_alice@example.com"},
+                      RoundTripCase{"表計算ソフト能力.csv", 100, "表計算ソフト能力_alice@example.com"},
+                      RoundTripCase{"ｶﾀｶﾅ.txt", 100, "ｶﾀｶﾅ_alice@example.com"},
+                      RoundTripCase{"표와 한글.txt", 100, "표와 한글_alice@example.com"},
+                      RoundTripCase{"a\\b.txt", 100, "a\\b_alice@example.com"},
+                      RoundTripCase{".profile", 100, ".pro_alice@example.com"},
+                      RoundTripCase{"@x.txt", 100, "@x_alice@example.com"},
+                      RoundTripCase{"-x.txt", 100, "-x_alice@example.com"},
+                      RoundTripCase{"@", 100, "_alice@example.com"},
+                      RoundTripCase{"a\"b.txt", 100, "a\"b_alice@example.com"},
+                      RoundTripCase{"new\nline", 100, "new\n_alice@example.com"}));
 
 TEST_F(FlowTest, TheSessionKeyMemberIsOneCrLfLineWrappingThirtyTwoCharacters) {
   MakeKeyPair();
@@ -271,6 +284,79 @@ TEST_F(FlowTest, TheKnownContainersDecryptWithTheirPrivateKey) {
     EXPECT_EQ(Decrypt(out / container.filename()).OutputFile, out / "letter.txt");
     EXPECT_EQ(ReadFile(out / "letter.txt"), ReadFile(folder / "letter.txt")) << container;
     EXPECT_EQ(Entries(out.path()), Sorted({"letter.txt", container.filename().string()}));
+  }
+}
+
+TEST_F(FlowTest, ContainersFromJapaneseWindowsDecryptUnderTheirJapaneseNames) {
+  const char* vectors = std::getenv("CORVANE_VECTORS");
+  const fs::path known = fs::path(vectors ? vectors : CORVANE_VECTORS_FALLBACK);
+  const fs::path folder = known / "container-cp932";
+  fs::create_directories(root / "config" / "Tessaly");
+  fs::copy_file(known / "container" / "private-key.ini", root / "config" / "Tessaly" / "Corvane.ini");
+  const std::pair<fs::path, std::string> cases[] = {
+      {folder / "level0" / "表計算ソフト能力_alice@example.com.KVX", "表計算ソフト能力.csv"},
+      {folder / "level1" / "見積書_alice@example.com.KVX", "見積書.txt"},
+      {folder / "level2" / "表計算ソフト能力_alice@example.com.KVX", "表計算ソフト能力.csv"},
+  };
+  for (const auto& [container, source] : cases) {
+    SCOPED_TRACE(container);
+    TempFolder out;
+    fs::copy_file(container, out / container.filename());
+    EXPECT_EQ(Decrypt(out / container.filename()).OutputFile, out / source);
+    EXPECT_EQ(ReadFile(out / source), ReadFile(folder / source));
+    EXPECT_EQ(Entries(out.path()), Sorted({source, container.filename().string()}));
+  }
+}
+
+// Runs a shell command; its exit status, with stdout and stderr in `output`.
+int Shell(const std::string& command, std::string& output) {
+  FILE* pipe = ::popen(("export LC_ALL=C.UTF-8; " + command + " 2>&1").c_str(), "r");
+  if (!pipe) return -1;
+  output.clear();
+  char buffer[4096];
+  for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) output.append(buffer, n);
+  const int status = ::pclose(pipe);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+bool HaveProgram(const std::string& name) {
+  std::string ignored;
+  return Shell("command -v " + name, ignored) == 0;
+}
+
+TEST_F(FlowTest, AJapaneseNameIsStoredForJapaneseWindowsAndOtherProgramsReadTheContainer) {
+  MakeKeyPair();
+  const fs::path container = Encrypt("表計算ソフト能力.csv", "a,b\n1,2\n");
+  const std::string sheet = "\x95\x5c\x8c\x76\x8e\x5a\x83\x5c\x83\x74\x83\x67\x94\x5c\x97\xcd";
+  const std::vector<testing::LhaStoredName> stored = testing::LhaStoredNames(ReadFile(container));
+  ASSERT_EQ(stored.size(), 2u);
+  EXPECT_EQ(Sorted({stored[0].bytes, stored[1].bytes}),
+            Sorted({sheet + "_alice@example.com.RJN", sheet + ".csv.Enc"}));
+  EXPECT_EQ(stored[0].codePage, 932u);
+  EXPECT_EQ(stored[1].codePage, 932u);
+
+  const Names members = {"表計算ソフト能力_alice@example.com.RJN", "表計算ソフト能力.csv.Enc"};
+  const auto [line, payload] = MembersOf(container, members);
+  std::string output;
+  if (HaveProgram("bsdtar")) {
+    ASSERT_EQ(Shell("bsdtar -tf '" + container.string() + "' | sort", output), 0) << output;
+    EXPECT_EQ(output, members[1] + "\n" + members[0] + "\n");
+  }
+  // These take the header bytes as they are, so the files they write have other names; the content is
+  // the same. (7z also splits the name at each 0x5C byte.)
+  const std::pair<const char*, const char*> peers[] = {
+      {"lhasa", "lhasa xq '%a'"}, {"7z", "7z x -y '%a'"}, {"jlha", "jlha x '%a'"}};
+  for (const auto& [program, pattern] : peers) {
+    if (!HaveProgram(program)) continue;
+    SCOPED_TRACE(program);
+    TempFolder out;
+    std::string command = pattern;
+    command.replace(command.find("%a"), 2, container.string());
+    ASSERT_EQ(Shell("cd '" + out.path().string() + "' && " + command, output), 0) << output;
+    Names contents;
+    for (const auto& entry : fs::recursive_directory_iterator(out.path()))
+      if (entry.is_regular_file()) contents.push_back(ReadFile(entry.path()));
+    EXPECT_EQ(Sorted(contents), Sorted({line, payload}));
   }
 }
 
@@ -350,6 +436,7 @@ TEST_F(FlowTest, ContainersOfTheWrongShapeAreRefused) {
       {{"/tmp/corvane-abs.Enc", "p"}, {"a_b.RJN", "k"}},
       {{"sub/x.Enc", "p"}, {"a_b.RJN", "k"}},
       {{"sub\\x.Enc", "p"}, {"a_b.RJN", "k"}},
+      {{"\x81\x20.Enc", "p"}, {"a_b.RJN", "k"}},  // neither UTF-8 nor code page 932
       {{"C:x.Enc", "p"}, {"a_b.RJN", "k"}},
       {{"..Enc", "p"}, {"a_b.RJN", "k"}},
       {{"...Enc", "p"}, {"a_b.RJN", "k"}},
@@ -375,6 +462,18 @@ TEST_F(FlowTest, ContainersOfTheWrongShapeAreRefused) {
     EXPECT_EQ(Entries(dst), Names{"c.KVX"});
   }
   EXPECT_THROW(Decrypt(dst / "missing.KVX"), EFileError);
+}
+
+TEST_F(FlowTest, AMemberNameInNoKnownEncodingIsReportedAsSuch) {
+  MakeKeyPair();
+  WriteFile(dst / "c.KVX", testing::StoredLhaArchive({{"\x81\x20.Enc", "p"}, {"a_b.RJN", "k"}}));
+  try {
+    Decrypt(dst / "c.KVX");
+    ADD_FAILURE() << "decrypted";
+  } catch (const EContainerError& error) {
+    EXPECT_STREQ(error.what(), kUnreadableNameText);
+  }
+  EXPECT_EQ(Entries(dst), Names{"c.KVX"});
 }
 
 TEST_F(FlowTest, ADamagedStoredKeyIsReportedAndLeavesNothing) {

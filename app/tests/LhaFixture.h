@@ -47,4 +47,40 @@ inline std::string StoredLhaArchive(const std::vector<std::pair<std::string, std
   return archive;
 }
 
+// What a level-2 header holds for its member's name: the file-name record (folders before it, 0xFF
+// between them) and the code page its code-page record gives, 0 without one.
+struct LhaStoredName {
+  std::string bytes;
+  uint32_t codePage = 0;
+};
+
+// The stored names of every member of an archive of level-2 headers, read from the header bytes.
+inline std::vector<LhaStoredName> LhaStoredNames(const std::string& archive) {
+  auto le16 = [&](std::size_t at) {
+    return at + 1 < archive.size() ? static_cast<uint32_t>(static_cast<uint8_t>(archive[at]) |
+                                                           (static_cast<uint8_t>(archive[at + 1]) << 8))
+                                   : 0u;
+  };
+  auto le32 = [&](std::size_t at) { return le16(at) | (le16(at + 2) << 16); };
+  std::vector<LhaStoredName> names;
+  for (std::size_t at = 0; at + 26 <= archive.size() && archive[at] != '\0' && archive[at + 20] == 2;) {
+    LhaStoredName name;
+    std::string folders;
+    const std::size_t end = at + le16(at);
+    for (std::size_t pos = at + 26, size = le16(at + 24); size >= 3 && pos + size <= end;) {
+      const std::string data = archive.substr(pos + 1, size - 3);
+      if (archive[pos] == 0x01) name.bytes = data;
+      if (archive[pos] == 0x02) folders = data;
+      if (archive[pos] == 0x46 && data.size() >= 4) name.codePage = le32(pos + 1);
+      const std::size_t next = le16(pos + size - 2);
+      pos += size;
+      size = next;
+    }
+    name.bytes = folders + name.bytes;
+    names.push_back(name);
+    at = end + le32(at + 7);
+  }
+  return names;
+}
+
 }  // namespace corvane::testing

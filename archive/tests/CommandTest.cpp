@@ -69,10 +69,12 @@ TEST(TCmdOpt, ItemsAndSwitches) {
       {"number -1 and -2 are not", [](TCmdOpt& c) { c.AppendNumber("x", -1), c.AppendNumber("x", -2); }, ""},
       {"flag", [](TCmdOpt& c) { c.AppendFlag("r", true), c.AppendFlag("s", false); }, " -r"},
       {"unset text writes nothing", [](TCmdOpt& c) { c.AppendQuoted("jo", kUnsetText); }, ""},
-      {"empty text is a value", [](TCmdOpt& c) { c.AppendQuoted("jo", ""); }, " \"-jo\""},
-      {"quoted switch", [](TCmdOpt& c) { c.AppendQuoted("jx", "*.tmp"); }, " \"-jx*.tmp\""},
+      {"empty text is a value", [](TCmdOpt& c) { c.AppendQuoted("jo", ""); }, " -jo\"\""},
+      {"switch outside the quotes", [](TCmdOpt& c) { c.AppendQuoted("jx", "*.tmp"); }, " -jx\"*.tmp\""},
       {"no name: just the quoted value", [](TCmdOpt& c) { c.AppendQuoted("", "a b"); }, " \"a b\""},
-      {"leading blank: no dash", [](TCmdOpt& c) { c.AppendQuoted(" -o", "x"); }, " \"-ox\""},
+      {"a quote inside is written twice", [](TCmdOpt& c) { c.AppendQuoted("", "a\"b\""); },
+       " \"a\"\"b\"\"\""},
+      {"leading blank: no dash", [](TCmdOpt& c) { c.AppendQuoted(" -o", "x"); }, " -o\"x\""},
       {"separate value",
        [](TCmdOpt& c) {
          c.SeparateValue = true;
@@ -80,7 +82,7 @@ TEST(TCmdOpt, ItemsAndSwitches) {
        },
        " -w \"dir\""},
       {"directory gets a slash", [](TCmdOpt& c) { c.AppendDirectory("w", "/tmp/work"); },
-       " \"-w/tmp/work/\""},
+       " -w\"/tmp/work/\""},
       {"directory keeps its slash", [](TCmdOpt& c) { c.AppendDirectory("", "/tmp/"); }, " \"/tmp/\""},
       {"empty or unset directory",
        [](TCmdOpt& c) { c.AppendDirectory("w", ""), c.AppendDirectory("w", kUnsetText); }, ""},
@@ -98,29 +100,26 @@ TEST(TCmdOpt, ItemsAndSwitches) {
   }
 }
 
-TEST(TCmdOpt, ValuesTheCommandCannotCarryAreRefused) {
-  // A quote would end the quoted value early and turn the rest into other names or switches; a code 0 would
-  // cut the command there, silently dropping everything after it.
+TEST(TCmdOpt, ACodeZeroIsRefusedAndQuotesAndLineBreaksAreCarried) {
+  // A code 0 would cut the command there, silently dropping everything after it.
   TCmdOpt cmd;
-  EXPECT_THROW(cmd.AppendQuoted("", "a\" \"/etc/passwd"), EArchiver);
-  EXPECT_THROW(cmd.AppendQuoted("jx", "x\""), EArchiver);
   EXPECT_THROW(cmd.Append(std::string("-a1\0-x", 7)), EArchiver);
   EXPECT_THROW(cmd.AppendFileName("", std::string("a\0b", 3)), EArchiver);
   EXPECT_EQ(cmd.Text, "");
 
+  // A quote is doubled, so it can neither end the name early nor start another name or switch.
   TArchiverOptions set;
   set.jso = 1;
-  EXPECT_THROW(
-      BuildLhaCommand("u", "a.lzh", false, {std::string("ok"), std::string("my\"file")}, "", set, false),
-      EArchiver);
-  EXPECT_THROW(BuildLhaCommand("u", "a\".lzh", false, {}, "", set, false), EArchiver);
+  EXPECT_EQ(BuildLhaCommand("u", "a\".lzh", false, {std::string("x\" \"/etc/passwd"), std::string("l\nb")},
+                            "", set, false),
+            "u -+ -jso1  \"a\"\".lzh\" \"x\"\" \"\"/etc/passwd\" \"l\nb\" ");
 
-  // A response file takes a quote inside a name (one name per line) but not a line break.
+  // The response file takes both too, one quoted name per line.
   test::TempDir dir;
   const auto file = (dir / "names.rsp").string();
-  EXPECT_EQ(cmd.AppendResponseFile({std::string("my\"file")}, file), 1);
-  EXPECT_EQ(test::ReadFile(file), "\"my\"file\"\r\n");
-  EXPECT_THROW(cmd.AppendResponseFile({std::string("two\nlines")}, file), EArchiver);
+  EXPECT_EQ(cmd.AppendResponseFile({std::string("my\"file"), std::string("two\nlines")}, file), 2);
+  EXPECT_EQ(test::ReadFile(file), "\"my\"\"file\"\r\n\"two\nlines\"\r\n");
+  EXPECT_THROW(cmd.AppendResponseFile({std::string("a\0b", 3)}, file), EArchiver);
 }
 
 TEST(TCmdOpt, ResponseFileHoldsOneQuotedNamePerLine) {
@@ -130,7 +129,7 @@ TEST(TCmdOpt, ResponseFileHoldsOneQuotedNamePerLine) {
   TCmdOpt cmd;
   EXPECT_EQ(cmd.AppendResponseFile({std::vector<std::string>{"a.txt", "dir/b c.txt", "a.txt"}}, file), 3);
   EXPECT_EQ(test::ReadFile(file), "\"a.txt\"\r\n\"dir/b c.txt\"\r\n\"a.txt\"\r\n");
-  EXPECT_EQ(cmd.Text, " \"@" + file + "\"");
+  EXPECT_EQ(cmd.Text, " @\"" + file + "\"");
   EXPECT_THROW(cmd.AppendResponseFile({std::string("a")}, (dir / "missing" / "x.rsp").string()), EFileError);
 }
 
@@ -193,8 +192,8 @@ TEST(BuildLhaCommand, SwitchesInTheirFixedOrder) {
   set.UserOptions = "-extra";
   set.UserFileList = "tail";
   EXPECT_EQ(BuildLhaCommand("x", "a.lzh", false, {std::string("f1"), std::string("f1")}, "/base", set, false),
-            "x -+ -a1 \"-w/tmp/w/\" \"-jol20240101\" \"-job\" -jse0 -jso1 \"-jx*.tmp\" \"-jx*.bak\" -jyo2 "
-            "\"-jzz\" \"-grr\" -gw9 -extra \"a.lzh\" \"/base/\" \"f1\" \"f1\" tail");
+            "x -+ -a1 -w\"/tmp/w/\" -jo\"l20240101\" -job\"\" -jse0 -jso1 -jx\"*.tmp\" -jx\"*.bak\" -jyo2 "
+            "-jz\"z\" -gr\"r\" -gw9 -extra \"a.lzh\" \"/base/\" \"f1\" \"f1\" tail");
 }
 
 TEST(BuildLhaCommand, AttachedOwnerWindowForcesNOne) {
@@ -219,7 +218,7 @@ TEST(BuildLhaCommand, ResponseFileReplacesTheNamesOnlyWhenNamedAndAsked) {
             "u -+ -jso1  \"x.lzh\" \"a.txt\" \"b.txt\" ");
   EXPECT_FALSE(std::filesystem::exists(set.ResFileName));
   EXPECT_EQ(BuildLhaCommand("u", "x.lzh", true, names, "", set, false),
-            "u -+ -jso1  \"x.lzh\" \"@" + set.ResFileName + "\" ");
+            "u -+ -jso1  \"x.lzh\" @\"" + set.ResFileName + "\" ");
   EXPECT_EQ(test::ReadFile(set.ResFileName), "\"a.txt\"\r\n\"b.txt\"\r\n");
 }
 

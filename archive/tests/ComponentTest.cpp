@@ -254,7 +254,7 @@ TEST_F(ComponentTest, PackFilterArchiverHandsTheNamesOver) {
   set.PackFilter = TPackFilter::pfArchiver;
   set.jx = {"*.tmp"};
   EXPECT_EQ(file.CompressFiles(nullptr, &set, "", {std::string("f.txt"), std::string("f.txt")}), 0);
-  EXPECT_EQ(fake_.LastCommand(), "u -+ -jso1 \"-jx*.tmp\"  \"a.lzh\" \"f.txt\" \"f.txt\" ");
+  EXPECT_EQ(fake_.LastCommand(), "u -+ -jso1 -jx\"*.tmp\"  \"a.lzh\" \"f.txt\" \"f.txt\" ");
 }
 
 TEST_F(ComponentTest, CancellingTheSelection) {
@@ -312,7 +312,7 @@ TEST_F(ComponentTest, LhaOperationsAndTheirCommands) {
   set.jso = 1;
   set.ResFileName = (dir_ / "names.rsp").string();
   const TFileItems names{std::string("a.txt")};
-  const std::string response = "\"@" + set.ResFileName + "\"";
+  const std::string response = "@\"" + set.ResFileName + "\"";
   struct Case {
     const char* what;
     std::function<int()> call;

@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <random>
 
 #include "archive/Archives.h"
 #include "archive/tests/ArchiveTestSupport.h"
+#include "platform/unlha32/tests/FileSizeLimit.h"
 
 namespace corvane {
 namespace {
@@ -14,6 +16,14 @@ namespace fs = std::filesystem;
 using test::ReadFile;
 using test::TempDir;
 using test::WriteFile;
+using Names = std::vector<std::string>;
+
+std::string Noise(std::size_t size) {
+  std::mt19937 engine(7);
+  std::string data(size, '\0');
+  for (char& c : data) c = static_cast<char>(engine());
+  return data;
+}
 
 class EndToEndTest : public ::testing::Test {
  protected:
@@ -140,6 +150,89 @@ TEST_F(EndToEndTest, CancellingThroughOnProgress) {
   EXPECT_TRUE(fs::exists(dir_ / "c.KVX"));
   EXPECT_EQ(std::count(states.begin(), states.end(), 0x805), 2);
   EXPECT_NE(std::find(states.begin(), states.end(), UNLHA_STATE_END), states.end());
+}
+
+// Names that look like switches or response files, quotes and line breaks: what the component writes, the
+// library reads back as the same names, on the command and through a response file. The archive's own name
+// starts with "-", and the first file is empty: it must not be taken for the archive and packed over.
+TEST_F(EndToEndTest, AnyNameTravelsThroughTheCommandAsItself) {
+  const Names names = {"@x.txt", "-x.txt", "@", "a\"b.txt", "line\nbreak.txt", "\"", "-", "say \"\"hi\"\""};
+  for (const bool responseFile : {false, true}) {
+    SCOPED_TRACE(responseFile ? "response file" : "command");
+    TempDir dir;
+    test::CurrentDirectory here(dir.Path());
+    for (std::size_t k = 0; k < names.size(); ++k) WriteFile(dir / names[k], std::string(k, 'a' + k));
+    TArchiveFile file;
+    file.SetArchiverType(TArchiverType::atLha);
+    file.SetFileName("-x.KVX");
+    file.Options().x = 0;
+    file.Options().jse = 1;
+    file.Options().jso = 1;
+    if (responseFile) file.Options().ResFileName = (dir_ / "names.rsp").string();
+    ASSERT_EQ(file.CompressFiles(nullptr, nullptr, "", {names}), 0) << file.LastCommand();
+    EXPECT_EQ(ReadFile(dir / names[0]), "");
+
+    ASSERT_EQ(file.OpenListing(nullptr, 0), 0);
+    Names listed;
+    TArchiveEntry entry{};
+    for (int status = file.FirstEntry("*", entry); status == 0; status = file.NextEntry(entry))
+      listed.push_back(ArchiveEntryName(entry));
+    file.CloseListing();
+    Names expected = names;
+    std::sort(listed.begin(), listed.end());
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(listed, expected);
+
+    // Each member named on its own, then all of them at once.
+    for (std::size_t k = 0; k < names.size(); ++k) {
+      TempDir out;
+      EXPECT_EQ(file.ExpandFiles(nullptr, nullptr, out.Path().string(), {names[k]}), 0) << file.LastCommand();
+      EXPECT_EQ(ReadFile(out / names[k]), std::string(k, 'a' + k)) << names[k];
+    }
+    TempDir all;
+    EXPECT_EQ(file.ExpandFiles(nullptr, nullptr, all.Path().string(), {names}), 0) << file.LastCommand();
+    for (std::size_t k = 0; k < names.size(); ++k)
+      EXPECT_EQ(ReadFile(all / names[k]), std::string(k, 'a' + k));
+  }
+}
+
+// A full disk (here the file-size limit) is its own status, passed through unchanged, and never leaves a
+// half-written container nor harms the good one already there.
+TEST_F(EndToEndTest, AFullDiskIsItsOwnStatusAndTheContainerStaysAsItWas) {
+  test::CurrentDirectory here(dir_.Path());
+  const std::string enc = (dir_ / "a.txt.Enc").string();
+  WriteFile(dir_ / "a.RJN", "line");
+  WriteFile(enc, "small");
+  ASSERT_EQ(PackLikeTheWizard("a", enc), 0);
+  const std::string good = ReadFile(dir_ / "a.KVX");
+  WriteFile(enc, Noise(3 << 20));
+  std::int32_t packed = 0;
+  {
+    lha::test::TFileSizeLimit limit(1 << 20);
+    if (!limit.Active()) GTEST_SKIP() << "the file-size limit cannot be lowered here";
+    packed = PackLikeTheWizard("a", enc);
+  }
+  EXPECT_EQ(packed, kStatusDiskFull);
+  EXPECT_EQ(ReadFile(dir_ / "a.KVX"), good);
+
+  ASSERT_EQ(PackLikeTheWizard("a", enc), 0);
+  TempDir out;
+  TArchiveFile file;
+  file.SetFileName((dir_ / "a.KVX").string());
+  file.Options().x = 0;
+  file.Options().jse = 1;
+  file.Options().jso = 1;
+  file.SetArchiverType(TArchiverType::atLha);
+  std::int32_t extracted = 0;
+  {
+    lha::test::TFileSizeLimit limit(1 << 20);
+    extracted = file.ExpandFiles(nullptr, nullptr, out.Path().string(), {Names{}});
+  }
+  EXPECT_EQ(extracted, kStatusDiskFull);
+  EXPECT_TRUE(fs::is_empty(out.Path()));
+  EXPECT_STREQ(EArchiverDiskFull("/home/u/書類").what(),
+               "ディスクの空きが足りないため、フォルダ /home/u/書類 に書き込めませんでした。"
+               "空きを作ってから、もう一度やり直してください。");
 }
 
 }  // namespace

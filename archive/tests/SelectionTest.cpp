@@ -1,8 +1,13 @@
 // The component's file selection, in temporary folder trees.
 
 #include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 #include <chrono>
+#include <cstring>
 #include <filesystem>
 
 #include "archive/Filters.h"
@@ -71,6 +76,26 @@ TEST_F(SelectFilesTest, TheWizardsBareNameAndFullPath) {
   EXPECT_EQ(options_.job, kUnsetText);
   EXPECT_EQ(options_.n, 1);
   EXPECT_EQ(options_.x, 0);
+}
+
+// Only regular files are packed: a FIFO would make the library wait for a writer forever, and a link that
+// leads nowhere, a socket or a device has no content. A link to a regular file counts as that file.
+TEST_F(SelectFilesTest, OnlyRegularFilesAreSelected) {
+  Touch("a.txt");
+  fs::create_symlink("a.txt", dir_ / "alias");
+  fs::create_symlink("nowhere", dir_ / "gone");
+  fs::create_symlink("/dev/null", dir_ / "device");
+  ASSERT_EQ(::mkfifo((dir_ / "fifo").c_str(), 0600), 0);
+  const int sock = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  ASSERT_GE(sock, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  std::strcpy(address.sun_path, "sock");
+  ASSERT_EQ(::bind(sock, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+  const auto s = Select(options_, {std::string("*"), std::string("fifo"), std::string("gone"),
+                                   std::string("device"), std::string("sock"), std::string("alias")});
+  EXPECT_EQ(s.names, (std::vector<std::string>{"a.txt", "alias"}));
+  ::close(sock);
 }
 
 TEST_F(SelectFilesTest, OrderIgnoresCaseAndKeepsNamesThatDifferOnlyInCase) {

@@ -1,5 +1,6 @@
 #include "platform/unlha32/CommandLine.h"
 
+#include <algorithm>
 #include <cctype>
 #include <fstream>
 #include <sstream>
@@ -11,11 +12,29 @@ namespace {
 
 struct TToken {
   std::string text;
-  bool quoted = false;  // began with a quote: never a switch
+  bool quoted = false;  // began with a quote: a name, whatever it starts with inside the quotes
 };
 
 bool IsBlank(char c) {
   return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+
+// Reads the quoted part that starts at s[i] (a quote) into `out`; "" inside stands for one quote. Returns
+// the index after the closing quote, or s.size() when the text ends first.
+size_t ReadQuoted(const std::string& s, size_t i, std::string& out, bool& closed) {
+  closed = false;
+  for (++i; i < s.size(); ++i) {
+    if (s[i] != '"') {
+      out.push_back(s[i]);
+    } else if (i + 1 < s.size() && s[i + 1] == '"') {
+      out.push_back('"');
+      ++i;
+    } else {
+      closed = true;
+      return i + 1;
+    }
+  }
+  return i;
 }
 
 // Splits on blanks outside quotes; quotes are removed, also inside a token (-jx"*.bak").
@@ -27,35 +46,47 @@ std::vector<TToken> Tokenize(const std::string& s) {
     if (i >= s.size()) break;
     TToken t;
     t.quoted = s[i] == '"';
-    bool inQuote = false;
-    bool any = false;
-    while (i < s.size() && (inQuote || !IsBlank(s[i]))) {
+    while (i < s.size() && !IsBlank(s[i])) {
       if (s[i] == '"') {
-        inQuote = !inQuote;
-        any = true;
+        bool closed = false;
+        i = ReadQuoted(s, i, t.text, closed);
       } else {
-        t.text.push_back(s[i]);
+        t.text.push_back(s[i++]);
       }
-      ++i;
     }
-    if (!t.text.empty() || any) tokens.push_back(std::move(t));
+    tokens.push_back(std::move(t));
   }
   return tokens;
 }
 
-bool ReadResponseFile(const std::string& path, std::vector<std::string>& names) {
+// One name per line: a line that starts with a quote holds a quoted name as the command writes it (which
+// may then span lines), any other line is a name without the blanks at its ends. 0, UNLHA_ERROR_FILE_OPEN
+// when the file cannot be read, UNLHA_ERROR_COMMAND for an unclosed quote or text after a closing one.
+int ReadResponseFile(const std::string& path, std::vector<std::string>& names) {
   std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  std::string line;
-  while (std::getline(in, line)) {
-    while (!line.empty() && IsBlank(line.back())) line.pop_back();
-    size_t start = 0;
-    while (start < line.size() && IsBlank(line[start])) ++start;
-    line = line.substr(start);
-    if (line.size() >= 2 && line.front() == '"' && line.back() == '"') line = line.substr(1, line.size() - 2);
-    if (!line.empty()) names.push_back(line);
+  if (!in) return UNLHA_ERROR_FILE_OPEN;
+  std::ostringstream content;
+  content << in.rdbuf();
+  if (in.bad()) return UNLHA_ERROR_FILE_OPEN;
+  const std::string text = content.str();
+  size_t i = 0;
+  for (;;) {
+    while (i < text.size() && IsBlank(text[i])) ++i;
+    if (i >= text.size()) return 0;
+    std::string name;
+    if (text[i] == '"') {
+      bool closed = false;
+      i = ReadQuoted(text, i, name, closed);
+      while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
+      if (!closed || (i < text.size() && text[i] != '\r' && text[i] != '\n')) return UNLHA_ERROR_COMMAND;
+    } else {
+      const size_t end = std::min(text.find_first_of("\r\n", i), text.size());
+      name = text.substr(i, end - i);
+      while (!name.empty() && IsBlank(name.back())) name.pop_back();
+      i = end;
+    }
+    if (!name.empty()) names.push_back(std::move(name));
   }
-  return true;
 }
 
 void ApplySwitch(const std::string& s, TCommand& c) {
@@ -92,9 +123,9 @@ int ParseCommand(const char* text, bool letterRequired, TCommand& c) {
   bool haveArchive = false, afterArchive = false;
   for (; i < tokens.size(); ++i) {
     const TToken& t = tokens[i];
-    // Switches with a text value come quoted ("-jx*.tmp", "-w/dir/"), and every switch precedes the archive
-    // name; after it, a quoted token is always a name, even one that starts with '-'.
-    if ((!t.quoted || !haveArchive) && t.text.size() >= 2 && t.text[0] == '-') {
+    // Only an unquoted "-" starts a switch: the archive layer writes text values as -jx"*.tmp", and a
+    // quoted token is a name even when it starts with "-".
+    if (!t.quoted && t.text.size() >= 2 && t.text[0] == '-') {
       ApplySwitch(t.text, c);
       continue;
     }
@@ -112,8 +143,9 @@ int ParseCommand(const char* text, bool letterRequired, TCommand& c) {
         if (ch == '\\') ch = '/';
       continue;
     }
-    if (t.text.size() > 1 && t.text[0] == '@') {
-      if (!ReadResponseFile(t.text.substr(1), c.files)) return UNLHA_ERROR_FILE_OPEN;
+    // Likewise only an unquoted "@" names a response file (@"list"); "@x.txt" in quotes is a file.
+    if (!t.quoted && t.text.size() > 1 && t.text[0] == '@') {
+      if (const int status = ReadResponseFile(t.text.substr(1), c.files)) return status;
       continue;
     }
     if (!t.text.empty()) c.files.push_back(t.text);

@@ -17,8 +17,10 @@ struct TCommand {
   std::string method = "-lh5-";
 };
 
-// Fills `command` from `text`. Returns 0, UNLHA_ERROR_COMMAND for a text without archive name (or without
-// the letter when `letterRequired`), UNLHA_ERROR_FILE_OPEN for an unreadable response file.
+// Fills `command` from `text` (the grammar is described at Unlha in unlha32.h: a quoted token is always a
+// name; switches and response files are the unquoted -... and @... tokens). Returns 0, UNLHA_ERROR_COMMAND
+// for a text without archive name (or without the letter when `letterRequired`) or a malformed response
+// file, UNLHA_ERROR_FILE_OPEN for an unreadable response file.
 int ParseCommand(const char* text, bool letterRequired, TCommand& command);
 
 // Wildcard match of a whole name: '*' any run, '?' one byte; "*.*" also matches names without a dot.

@@ -79,7 +79,8 @@ int NextMatching(TListing& l, TArchiveEntry* entry) {
       l.current = std::move(m);
       l.haveCurrent = true;
       if (entry) FillEntry(l.current, entry);
-      return 0;
+      // The entry is there to be shown, but its name is not one to act on.
+      return l.current.nameDecoded ? 0 : UNLHA_ERROR_BAD_NAME;
     }
   }
 }

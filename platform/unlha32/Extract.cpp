@@ -10,6 +10,7 @@
 #include <cstring>
 #include <ctime>
 #include <filesystem>
+#include <set>
 #include <vector>
 
 #include "platform/unlha32/FileWriter.h"
@@ -90,6 +91,12 @@ int ReportMissing(const TCommand& c, const std::vector<TMember>& members, std::s
   return status;
 }
 
+std::string JoinComponents(const std::vector<std::string>& parts) {
+  std::string joined;
+  for (const auto& part : parts) joined += (joined.empty() ? "" : "/") + part;
+  return joined;
+}
+
 bool Within(const std::string& root, const std::string& path) {
   return path == root || (path.size() > root.size() && path.compare(0, root.size(), root) == 0 &&
                           (root.back() == '/' || path[root.size()] == '/'));
@@ -104,7 +111,7 @@ int MakeFolders(const std::string& target, const std::string& targetReal,
     path += "/" + d;
     struct stat st {};
     if (::lstat(path.c_str(), &st) != 0) {
-      if (::mkdir(path.c_str(), 0777) != 0 && errno != EEXIST) return UNLHA_ERROR_WRITE;
+      if (::mkdir(path.c_str(), 0777) != 0 && errno != EEXIST) return WriteFailure(errno);
       continue;
     }
     if (S_ISLNK(st.st_mode)) {
@@ -122,9 +129,10 @@ int MakeFolders(const std::string& target, const std::string& targetReal,
 int WriteMemberFile(const TFileSource& source, const TMember& m, const std::string& path,
                     TProgress& progress) {
   TTempFile temp;
-  if (!temp.Create(path)) return UNLHA_ERROR_WRITE;
+  if (!temp.Create(path)) return WriteFailure(temp.Error());
   TFileWriter out(temp.Fd());
-  out.Reserve(m.originalSize);
+  // A stored member's size is backed by bytes in the archive; a compressed one's is only claimed.
+  if (m.method == "-lh0-") out.Reserve(m.originalSize);
   TProgressSink sink(&out, progress);
   if (const int status = DecodeMember(source, m, sink)) return status;
   if (const int status = out.TrimReserve()) return status;
@@ -132,7 +140,7 @@ int WriteMemberFile(const TFileSource& source, const TMember& m, const std::stri
   const struct timespec times[2] = {{static_cast<time_t>(m.unixTime), 0},
                                     {static_cast<time_t>(m.unixTime), 0}};
   ::futimens(temp.Fd(), times);
-  return temp.Commit(path) ? 0 : UNLHA_ERROR_WRITE;
+  return temp.Commit(path) ? 0 : WriteFailure(temp.Error());
 }
 
 const char* Describe(int status) {
@@ -141,12 +149,16 @@ const char* Describe(int status) {
       return "CRC error";
     case UNLHA_ERROR_UNSAFE_NAME:
       return "unsafe name refused";
+    case UNLHA_ERROR_BAD_NAME:
+      return "name in an unknown encoding refused";
     case UNLHA_ERROR_METHOD:
       return "unsupported method";
     case UNLHA_ERROR_BROKEN_DATA:
       return "damaged data";
     case UNLHA_ERROR_WRITE:
       return "cannot write";
+    case UNLHA_ERROR_DISK_FULL:
+      return "disk full";
     case UNLHA_ERROR_FILE_OPEN:
       return "cannot read";
     case UNLHA_ERROR_CANCELLED:
@@ -179,21 +191,29 @@ int ExtractMembers(const TCommand& c, std::string& report) {
   int first = 0;
   size_t done = 0;
   std::string problems;
+  // The files this command has written, relative to the target: a later member with the same name (two
+  // members with one bare name under -x0) would replace one of them unnoticed.
+  std::set<std::string> written;
   for (const auto& m : members) {
     if (!Selected(c, m)) continue;
     int status = 0;
-    std::string path;
+    std::string path, problem;
     if (m.IsSymlink()) {
-      problems += "symbolic link not created: " + m.name + "\n";
-      continue;
-    }
-    if (!IsSafeMemberName(m.name)) {
+      // A link could lead anywhere, and a later member written through it with it.
+      status = UNLHA_ERROR_UNSAFE_NAME;
+      problem = "symbolic link not created";
+    } else if (!m.nameDecoded) {
+      status = UNLHA_ERROR_BAD_NAME;  // never written under a guessed name
+    } else if (!IsSafeMemberName(m.name)) {
       status = UNLHA_ERROR_UNSAFE_NAME;
     } else {
       std::vector<std::string> parts = Components(m.name);
       if (!paths) parts = {parts.back()};
       if (m.IsDirectory()) {
         if (paths) status = MakeFolders(target, real, parts, path);
+      } else if (!written.insert(JoinComponents(parts)).second) {
+        status = UNLHA_ERROR_UNSAFE_NAME;
+        problem = "not written over a file extracted before";
       } else {
         const std::string file = parts.back();
         parts.pop_back();
@@ -202,12 +222,13 @@ int ExtractMembers(const TCommand& c, std::string& report) {
         if (!status) status = WriteMemberFile(source, m, path + "/" + file, progress);
       }
     }
-    if (status == UNLHA_ERROR_CANCELLED) {
-      report = "cancelled";
+    // Neither a cancel nor a full disk lets any later member be written.
+    if (status == UNLHA_ERROR_CANCELLED || status == UNLHA_ERROR_DISK_FULL) {
+      report = problems + Describe(status) + ": " + m.name;
       return status;
     }
     if (status) {
-      problems += std::string(Describe(status)) + ": " + m.name + "\n";
+      problems += (problem.empty() ? std::string(Describe(status)) : problem) + ": " + m.name + "\n";
       if (!first) first = status;
     } else {
       ++done;

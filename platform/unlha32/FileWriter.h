@@ -10,11 +10,17 @@
 
 namespace corvane::lha {
 
+// The status for a write, create or close that failed with `error` (an errno value):
+// UNLHA_ERROR_DISK_FULL when there is no room (ENOSPC, EDQUOT, EFBIG), else UNLHA_ERROR_WRITE.
+int WriteFailure(int error);
+
 class TFileWriter final : public TSink {
  public:
-  explicit TFileWriter(int fd) : fd_(fd) { buffer_.reserve(kBufferSize); }
+  // `fd` is a new, empty file: positions count from its start.
+  explicit TFileWriter(int fd);
   ~TFileWriter() override = default;
-  // UNLHA_ERROR_WRITE on failure.
+  // UNLHA_ERROR_DISK_FULL when there is no room, also when the data would pass the process's file-size
+  // limit (checked before writing, so SIGXFSZ is never raised); UNLHA_ERROR_WRITE on other failures.
   int Write(const uint8_t* data, size_t size) override;
   int Write(const std::string& s) { return Write(reinterpret_cast<const uint8_t*>(s.data()), s.size()); }
   int Flush();
@@ -32,7 +38,11 @@ class TFileWriter final : public TSink {
 
  private:
   static constexpr size_t kBufferSize = 1 << 18;
+  // Whether `size` bytes from `offset` stay within the file-size limit.
+  bool Fits(uint64_t offset, size_t size) const;
+
   int fd_;
+  uint64_t limit_;         // the process's file-size limit in bytes
   uint64_t position_ = 0;  // bytes already handed to the kernel
   uint64_t reservedEnd_ = 0;
   std::vector<uint8_t> buffer_;

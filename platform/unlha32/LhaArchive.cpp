@@ -15,7 +15,7 @@ std::vector<std::string> Components(const std::string& name) {
     part.clear();
   };
   for (char c : name) {
-    if (c == '/' || c == '\\')
+    if (c == '/')
       take();
     else
       part.push_back(c);
@@ -47,7 +47,7 @@ int ScanArchive(const TByteSource& source, std::vector<TMember>& members) {
 
 bool IsSafeMemberName(const std::string& name) {
   if (name.empty() || name.find('\0') != std::string::npos) return false;
-  if (name[0] == '/' || name[0] == '\\') return false;
+  if (name[0] == '/') return false;
   if (name.size() >= 2 && name[1] == ':' && std::isalpha(static_cast<unsigned char>(name[0]))) return false;
   const auto parts = Components(name);
   if (parts.empty()) return false;

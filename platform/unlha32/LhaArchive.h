@@ -13,7 +13,9 @@ namespace corvane::lha {
 // (the end mark alone, an empty archive, excepted) or holds a damaged one.
 int ScanArchive(const TByteSource& source, std::vector<TMember>& members);
 
-// The components of a name, '\' counting as a separator too; empty and "." components are left out.
+// The components of a name split at '/'; empty and "." components are left out. A '\' is an ordinary
+// character here: the header reader has already turned the '\' separators of MS-DOS and Windows names
+// into '/', and on Linux a file may have '\' in its name.
 std::vector<std::string> Components(const std::string& name);
 // A stored name is safe to extract when it has a component, no NUL, is not absolute, names no drive and
 // has no ".." component.

@@ -222,7 +222,10 @@ int TLzhDecoder::Run(uint64_t originalSize, TSink& sink, uint16_t& crc) {
       --left;
       continue;
     }
-    const size_t length = std::min<uint64_t>(static_cast<size_t>(c - 256 + kMinMatch), left);
+    const size_t length = static_cast<size_t>(c - 256 + kMinMatch);
+    // An encoder never copies past the end of its input: codes that would decode more than the header
+    // declares are damaged (or crafted) data, not a member to cut short.
+    if (length > left) return UNLHA_ERROR_BROKEN_DATA;
     in_.Refill();
     const int p = position_.Decode(in_.Peek16(), bits);
     if (p < 0) return UNLHA_ERROR_BROKEN_DATA;
@@ -239,6 +242,8 @@ int TLzhDecoder::Run(uint64_t originalSize, TSink& sink, uint16_t& crc) {
     left -= length;
   }
   if (in_.Failed()) return UNLHA_ERROR_FILE_OPEN;
+  // A block that still announces codes would also decode past the declared size.
+  if (blockLeft_ != 0) return UNLHA_ERROR_BROKEN_DATA;
   return Flush(sink, crc, 0);
 }
 

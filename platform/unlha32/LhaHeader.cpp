@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "platform/unlha32/Crc16.h"
+#include "platform/unlha32/MemberName.h"
 
 namespace corvane::lha {
 namespace {
@@ -32,21 +33,16 @@ void Put32(std::string& s, uint32_t v) {
   Put16(s, static_cast<uint16_t>(v >> 16));
 }
 
-// Archives made on MS-DOS and Windows separate directories with '\', level 1 and 2 directory fields
-// with 0xFF; all of them become '/'.
-std::string NormalizeSeparators(std::string s) {
-  for (char& c : s)
-    if (c == '\\' || static_cast<uint8_t>(c) == 0xFF) c = '/';
-  return s;
-}
-
 bool IsKnownMethodShape(const uint8_t* m) {
   return m[0] == '-' && m[4] == '-';
 }
 
 struct TExtensionFields {
-  std::string fileName, dirName;
-  bool hasFileName = false, hasDirName = false, hasUnixTime = false, hasSizes = false;
+  std::string fileName, dirName;            // bytes in the header's code page
+  std::string utf16FileName, utf16DirName;  // UTF-16 little-endian
+  bool hasFileName = false, hasDirName = false, hasUtf16FileName = false, hasUtf16DirName = false;
+  bool hasCodePage = false, hasUnixTime = false, hasSizes = false;
+  uint32_t codePage = 0;
   int64_t unixTime = 0;
   uint64_t compressedSize = 0, originalSize = 0;
 };
@@ -64,6 +60,20 @@ void ApplyExtension(const uint8_t* rec, size_t dataSize, TMember& m, TExtensionF
     case 0x02:
       f.dirName.assign(reinterpret_cast<const char*>(d), dataSize);
       f.hasDirName = true;
+      break;
+    case 0x44:
+      f.utf16FileName.assign(reinterpret_cast<const char*>(d), dataSize);
+      f.hasUtf16FileName = true;
+      break;
+    case 0x45:
+      f.utf16DirName.assign(reinterpret_cast<const char*>(d), dataSize);
+      f.hasUtf16DirName = true;
+      break;
+    case 0x46:
+      if (dataSize >= 4) {
+        f.hasCodePage = true;
+        f.codePage = Get32(d);
+      }
       break;
     case 0x41:
       if (dataSize >= 24) {
@@ -97,19 +107,90 @@ void ApplyExtension(const uint8_t* rec, size_t dataSize, TMember& m, TExtensionF
   }
 }
 
-std::string JoinName(const TExtensionFields& f, const std::string& baseName) {
-  std::string file = f.hasFileName ? f.fileName : baseName;
-  std::string dir = f.hasDirName ? f.dirName : std::string();
-  std::string name = NormalizeSeparators(dir);
-  if (!name.empty() && name.back() != '/' && !file.empty()) name.push_back('/');
-  name += NormalizeSeparators(file);
-  while (name.size() > 1 && name.back() == '/') name.pop_back();
-  return name;
+void ReplaceBackslashes(std::string& s) {
+  for (char& c : s)
+    if (c == '\\') c = '/';
 }
 
-THeaderResult Finish(TMember& m, const TExtensionFields& f, const std::string& baseName,
+// A name field in a code page. Folders are separated by 0xFF, a byte that no character of code page 932
+// or UTF-8 contains, so the field is split there first and each piece decoded. MS-DOS and Windows separate
+// folders with '\' as well (`backslashes`), but in code page 932 that byte is also the second byte of 表,
+// ソ and many more; only a '\' that decoding shows to be a character of its own separates. A piece that does
+// not decode is shown with U+FFFD, and the result is false.
+bool DecodeField(const std::string& bytes, uint32_t codePage, bool backslashes, std::string& out) {
+  out.clear();
+  bool ok = true;
+  for (size_t start = 0;;) {
+    const size_t mark = bytes.find('\xFF', start);
+    const std::string_view piece =
+        std::string_view(bytes).substr(start, mark == std::string::npos ? std::string::npos : mark - start);
+    std::string text;
+    if (!DecodeCodePage(codePage, piece, text)) {
+      ok = false;
+      text = ReplaceInvalidUtf8(piece);
+    }
+    if (backslashes) ReplaceBackslashes(text);
+    out += text;
+    if (mark == std::string::npos) return ok;
+    out.push_back('/');
+    start = mark + 1;
+  }
+}
+
+// A UTF-16 name field, as Windows writes it: folders separated by '\' or by the code unit 0xFFFF.
+bool DecodeUtf16Field(const std::string& bytes, std::string& out) {
+  out.clear();
+  bool ok = true;
+  size_t start = 0;
+  for (size_t i = 0;; i += 2) {
+    const bool end = i + 1 >= bytes.size();
+    if (!end && !(bytes[i] == '\xFF' && bytes[i + 1] == '\xFF')) continue;
+    // An odd last byte stays in the final piece, which then fails to decode.
+    const std::string_view piece = std::string_view(bytes).substr(start, end ? std::string::npos : i - start);
+    std::string text;
+    if (!DecodeUtf16(piece, text)) {
+      ok = false;
+      text = "\xEF\xBF\xBD";
+    }
+    ReplaceBackslashes(text);
+    out += text;
+    if (end) return ok;
+    out.push_back('/');
+    start = i + 2;
+  }
+}
+
+// The member's name in UTF-8. A code-page record decides how the name bytes read; without one, UTF-16
+// records give the parts they hold, and bytes are UTF-8 when they are valid UTF-8, code page 932 (what
+// Japanese Windows writes) otherwise. False when a part decodes in none of these.
+bool DecodeName(const TExtensionFields& f, const std::string& baseName, bool backslashes, std::string& name) {
+  const std::string& fileBytes = f.hasFileName ? f.fileName : baseName;
+  const std::string dirBytes = f.hasDirName ? f.dirName : std::string();
+  const bool declared = f.hasCodePage && f.codePage != 0 && IsKnownCodePage(f.codePage);
+  const bool utf16File = !declared && f.hasUtf16FileName;
+  const bool utf16Dir = !declared && f.hasUtf16DirName;
+  uint32_t codePage = f.codePage;
+  if (!declared) {
+    const bool utf8 = (utf16File || IsValidUtf8(fileBytes)) && (utf16Dir || IsValidUtf8(dirBytes));
+    codePage = utf8 ? kCodePageUtf8 : kCodePage932;
+  }
+  std::string dir, file;
+  bool ok =
+      utf16Dir ? DecodeUtf16Field(f.utf16DirName, dir) : DecodeField(dirBytes, codePage, backslashes, dir);
+  ok = (utf16File ? DecodeUtf16Field(f.utf16FileName, file)
+                  : DecodeField(fileBytes, codePage, backslashes, file)) &&
+       ok;
+  name = dir;
+  if (!name.empty() && name.back() != '/' && !file.empty()) name.push_back('/');
+  name += file;
+  while (name.size() > 1 && name.back() == '/') name.pop_back();
+  return ok;
+}
+
+// `backslashes`: a level 0 or 1 header, where '\' separates folders.
+THeaderResult Finish(TMember& m, const TExtensionFields& f, const std::string& baseName, bool backslashes,
                      uint64_t sourceSize) {
-  m.name = JoinName(f, baseName);
+  m.nameDecoded = DecodeName(f, baseName, backslashes, m.name);
   if (f.hasSizes) {
     m.compressedSize = f.compressedSize;
     m.originalSize = f.originalSize;
@@ -174,7 +255,7 @@ THeaderResult ReadLevel0or1(const TByteSource& src, uint64_t offset, TMember& m)
       m.mode = Get16(h + extra + 6);
     }
     m.dataOffset = offset + hsize + 2;
-    return Finish(m, f, baseName, src.Size());
+    return Finish(m, f, baseName, true, src.Size());
   }
   // Level 1: OS byte and the first extension size close the base header.
   if (hsize + 2 < extra + 3) return THeaderResult::kDamaged;
@@ -186,7 +267,7 @@ THeaderResult ReadLevel0or1(const TByteSource& src, uint64_t offset, TMember& m)
   if (packed < chain) return THeaderResult::kDamaged;
   m.compressedSize = packed - chain;
   m.dataOffset = start + chain;
-  return Finish(m, f, baseName, src.Size());
+  return Finish(m, f, baseName, true, src.Size());
 }
 
 THeaderResult ReadLevel2(const TByteSource& src, uint64_t offset, TMember& m) {
@@ -221,7 +302,7 @@ THeaderResult ReadLevel2(const TByteSource& src, uint64_t offset, TMember& m) {
     size = next;
   }
   m.dataOffset = offset + total;
-  return Finish(m, f, std::string(), src.Size());
+  return Finish(m, f, std::string(), false, src.Size());
 }
 
 }  // namespace
@@ -247,13 +328,16 @@ THeaderResult ReadHeader(const TByteSource& source, uint64_t offset, TMember& me
 
 std::string BuildLevel2Header(const TMember& m) {
   const bool big = m.compressedSize > 0xFFFFFFFFu || m.originalSize > 0xFFFFFFFFu;
-  std::string dir, file = m.name;
+  // The byte '/' is never part of a longer character in code page 932 or UTF-8, so the encoded name
+  // splits where the given one does.
+  const TEncodedName encoded = EncodeName(m.name);
+  std::string dir, file = encoded.bytes;
   if (m.IsDirectory()) {
-    dir = m.name + "/";
+    dir = file + "/";
     file.clear();
-  } else if (const auto slash = m.name.rfind('/'); slash != std::string::npos) {
-    dir = m.name.substr(0, slash + 1);
-    file = m.name.substr(slash + 1);
+  } else if (const auto slash = file.rfind('/'); slash != std::string::npos) {
+    dir = file.substr(0, slash + 1);
+    file = file.substr(slash + 1);
   }
   for (char& c : dir)
     if (c == '/') c = static_cast<char>(0xFF);
@@ -262,6 +346,11 @@ std::string BuildLevel2Header(const TMember& m) {
   ext.push_back(std::string(1, '\x00') + std::string(2, '\0'));  // header CRC, filled in below
   if (!m.IsDirectory()) ext.push_back(std::string(1, '\x01') + file);
   if (!dir.empty()) ext.push_back(std::string(1, '\x02') + dir);
+  if (encoded.codePage != 0) {
+    std::string e(1, '\x46');
+    Put32(e, encoded.codePage);
+    ext.push_back(e);
+  }
   if (m.hasMode) {
     std::string e(1, '\x50');
     Put16(e, m.mode);

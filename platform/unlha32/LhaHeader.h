@@ -9,7 +9,8 @@
 namespace corvane::lha {
 
 struct TMember {
-  std::string name;    // path with '/' separators, as stored (directory entries without trailing '/')
+  std::string name;    // UTF-8 path with '/' separators (directory entries without trailing '/')
+  bool nameDecoded = true;  // false: the stored bytes fit no encoding, `name` shows them with U+FFFD
   std::string method;  // five characters, e.g. "-lh5-"
   uint64_t compressedSize = 0;
   uint64_t originalSize = 0;
@@ -36,7 +37,8 @@ enum class THeaderResult { kMember, kEnd, kDamaged };
 // anything malformed, including data that would run past the end of the input.
 THeaderResult ReadHeader(const TByteSource& source, uint64_t offset, TMember& member);
 
-// A level-2 header for `member` (name, method, sizes, crc, unixTime, mode).
+// A level-2 header for `member` (name, method, sizes, crc, unixTime, mode). The name is stored as
+// EncodeName gives it, with a code-page record.
 std::string BuildLevel2Header(const TMember& member);
 
 // Time conversions used by headers and listings.

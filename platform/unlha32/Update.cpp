@@ -14,6 +14,7 @@
 #include "platform/unlha32/LhaArchive.h"
 #include "platform/unlha32/LhaEncoder.h"
 #include "platform/unlha32/LhaMethod.h"
+#include "platform/unlha32/MemberName.h"
 #include "platform/unlha32/Operations.h"
 #include "platform/unlha32/Progress.h"
 #include "platform/unlha32/StoredCopy.h"
@@ -85,6 +86,7 @@ int CollectInputs(const TCommand& c, std::vector<TInput>& inputs, std::string& r
   const bool bare = c.pathMode == 0;
   for (const auto& file : c.files) {
     std::vector<std::string> givens;
+    bool matched = false;  // the givens came from a wildcard: those that are no regular files are skipped
     const std::string disk0 = file[0] == '/' ? file : c.baseDir + file;
     struct stat st {};
     if (::stat(disk0.c_str(), &st) != 0 && HasWildcard(file)) {
@@ -95,6 +97,7 @@ int CollectInputs(const TCommand& c, std::vector<TInput>& inputs, std::string& r
           givens.push_back(file[0] == '/' ? match : match.substr(c.baseDir.size()));
         }
       ::globfree(&g);
+      matched = true;
       if (givens.empty()) {
         report = "no file matches: " + file;
         return UNLHA_ERROR_NOT_FOUND;
@@ -104,8 +107,17 @@ int CollectInputs(const TCommand& c, std::vector<TInput>& inputs, std::string& r
     }
     for (const auto& given : givens) {
       const std::string disk = given[0] == '/' ? given : c.baseDir + given;
-      if (::stat(disk.c_str(), &st) != 0) {
+      const bool found = ::stat(disk.c_str(), &st) == 0;
+      // Only regular files are packed: opening a FIFO would wait for a writer forever, and a socket, a
+      // device or a link that leads nowhere has no content to pack. A file named as such must not be
+      // missing from the archive unnoticed; one a wildcard found is left out.
+      if (matched && (!found || !(S_ISREG(st.st_mode) || S_ISDIR(st.st_mode)))) continue;
+      if (!found) {
         report = "cannot open: " + given;
+        return UNLHA_ERROR_FILE_OPEN;
+      }
+      if (!S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) {
+        report = "not a regular file: " + given;
         return UNLHA_ERROR_FILE_OPEN;
       }
       const std::string name = StoredName(given, bare);
@@ -212,12 +224,14 @@ int PackFile(const TInput& in, const std::string& methodName, TFileWriter& out, 
   struct stat st {};
   TMember m;
   m.name = in.name;
-  const int fd = in.directory ? -1 : ::open(in.diskPath.c_str(), O_RDONLY | O_CLOEXEC);
-  if ((!in.directory && fd < 0) || ::stat(in.diskPath.c_str(), &st) != 0) {
+  // Non-blocking, so that a file replaced by a FIFO since it was chosen cannot hold the open; it is then
+  // refused as no regular file.
+  const int fd = in.directory ? -1 : ::open(in.diskPath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if ((!in.directory && fd < 0) || ::stat(in.diskPath.c_str(), &st) != 0 ||
+      (fd >= 0 && (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)))) {
     if (fd >= 0) ::close(fd);
     return UNLHA_ERROR_FILE_OPEN;
   }
-  if (fd >= 0) ::fstat(fd, &st);
   m.unixTime = static_cast<int64_t>(st.st_mtime);
   m.hasMode = true;
   m.mode = static_cast<uint16_t>(st.st_mode & 0177777);
@@ -271,7 +285,9 @@ struct TPlanItem {
 int WriteArchive(const std::string& archive, const TByteSource* old, const std::vector<TPlanItem>& plan,
                  const std::string& method, TProgress& progress) {
   TTempFile temp;
-  if (!temp.Create(archive)) return UNLHA_ERROR_FILE_OPEN;
+  if (!temp.Create(archive))
+    return WriteFailure(temp.Error()) == UNLHA_ERROR_DISK_FULL ? UNLHA_ERROR_DISK_FULL
+                                                               : UNLHA_ERROR_FILE_OPEN;
   struct stat st {};
   if (::stat(archive.c_str(), &st) == 0) ::fchmod(temp.Fd(), st.st_mode & 07777);
   TFileWriter out(temp.Fd());
@@ -283,7 +299,7 @@ int WriteArchive(const std::string& archive, const TByteSource* old, const std::
   const uint8_t end = 0;
   if (const int status = out.Write(&end, 1)) return status;
   if (const int status = out.Flush()) return status;
-  return temp.Commit(archive) ? 0 : UNLHA_ERROR_WRITE;
+  return temp.Commit(archive) ? 0 : WriteFailure(temp.Error());
 }
 
 // Opens the archive if it exists. A missing file gives an empty member list; a file that is not an
@@ -308,6 +324,13 @@ int UpdateArchive(const TCommand& c, std::string& report) {
     report = "no files to add";
     return UNLHA_ERROR_NOT_FOUND;
   }
+  // A stored name must say what it is: one whose bytes are not UTF-8 could be read back as nothing.
+  for (const auto& in : inputs) {
+    if (!IsValidUtf8(in.name)) {
+      report = "file name is not UTF-8: " + ReplaceInvalidUtf8(in.name);
+      return UNLHA_ERROR_BAD_NAME;
+    }
+  }
   TFileSource source;
   std::vector<TMember> members;
   bool exists = false;
@@ -323,7 +346,8 @@ int UpdateArchive(const TCommand& c, std::string& report) {
   std::vector<TPlanItem> plan;
   std::map<std::string, size_t> planIndex;
   for (const auto& m : members) {
-    planIndex.emplace(m.name, plan.size());
+    // A member whose name does not decode is kept as it is; no file replaces it by its shown name.
+    if (m.nameDecoded) planIndex.emplace(m.name, plan.size());
     plan.push_back({&m, nullptr});
   }
   size_t added = 0, replaced = 0;

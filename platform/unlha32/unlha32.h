@@ -3,7 +3,19 @@
  * It writes ordinary LHA archives (level-2 headers, -lh5- by default) that other LHA programs read, and
  * reads archives with header levels 0, 1 and 2 and the methods -lh0-, -lh4-, -lh5-, -lh6-, -lh7- and -lhd-.
  * Every export uses C linkage and the platform's default calling convention. Texts are NUL-terminated
- * UTF-8; member names are kept as the bytes given.
+ * UTF-8.
+ *
+ * Member names
+ * ------------
+ * Every export gives member names in UTF-8 with '/' between folders, and extraction writes files under
+ * those names. A header's code-page record (932 or 65001) says how its name bytes read; without one, the
+ * UTF-16 name records are used where present, then bytes that are valid UTF-8 are UTF-8, and any others
+ * are code page 932 (Shift_JIS as Japanese Windows writes it). In level 0 and 1 headers a '\' that is a
+ * character of its own separates folders, as on MS-DOS and Windows; in names we store it is an ordinary
+ * character. A name that decodes in none of these ways is listed with U+FFFD in place of the bytes that do
+ * not decode, FindFirst/FindNext answer UNLHA_ERROR_BAD_NAME for it, and it is never extracted. New members
+ * are stored in code page 932 when every character of the name has a code there, else in UTF-8, with a
+ * code-page record saying which; a file name that is not valid UTF-8 is refused.
  *
  * Owner handles and progress
  * --------------------------
@@ -44,14 +56,26 @@ extern "C" {
 #define UNLHA_ERROR_FILE_OPEN 0x8002   /* a file could not be opened, read or created */
 #define UNLHA_ERROR_NOT_ARCHIVE 0x8003 /* not an LHA archive, or a damaged or truncated header */
 #define UNLHA_ERROR_CRC 0x8004         /* a member's data does not match its CRC-16 */
-#define UNLHA_ERROR_UNSAFE_NAME 0x8005 /* a member name would write outside the target folder */
-#define UNLHA_ERROR_METHOD 0x8006      /* a compression method this library cannot decode */
-#define UNLHA_ERROR_WRITE 0x8007       /* writing failed (disk full, read-only folder) */
-#define UNLHA_ERROR_NOT_FOUND 0x8008   /* no file or member matched the names given */
-#define UNLHA_ERROR_BROKEN_DATA 0x8009 /* compressed data is damaged (invalid code tables) */
-#define UNLHA_ERROR_HANDLE 0x800A      /* an archive handle that is not open */
-#define UNLHA_ERROR_BUFFER 0x800B      /* ExtractMem: the member does not fit the buffer */
-#define UNLHA_ERROR_CANCELLED 0x8020   /* the owner's progress procedure asked to stop */
+/* UNLHA_ERROR_UNSAFE_NAME: a member was not written because its name leads outside the target folder, it
+ * is a symbolic link (links are never created), or it would land on a file that the same command already
+ * extracted (two members with one bare name under -x0). */
+#define UNLHA_ERROR_UNSAFE_NAME 0x8005
+#define UNLHA_ERROR_METHOD 0x8006    /* a compression method this library cannot decode */
+#define UNLHA_ERROR_WRITE 0x8007     /* writing failed for another reason than space (read-only folder) */
+#define UNLHA_ERROR_NOT_FOUND 0x8008 /* no file or member matched the names given */
+/* UNLHA_ERROR_BROKEN_DATA: compressed data is damaged: invalid code tables, or codes that would decode
+ * more than the size the header declares. */
+#define UNLHA_ERROR_BROKEN_DATA 0x8009
+#define UNLHA_ERROR_HANDLE 0x800A /* an archive handle that is not open */
+#define UNLHA_ERROR_BUFFER 0x800B /* ExtractMem: the member does not fit the buffer */
+/* UNLHA_ERROR_DISK_FULL: no room left. The file system is full (ENOSPC), the user's quota is used up
+ * (EDQUOT), or a file would pass the size limit of the process or of the file system (RLIMIT_FSIZE,
+ * EFBIG). The command stops at once and removes what it had begun; an existing archive stays as it was. */
+#define UNLHA_ERROR_DISK_FULL 0x800C
+/* UNLHA_ERROR_BAD_NAME: a member name that decodes in no known way, or a file name to store that is not
+ * valid UTF-8. */
+#define UNLHA_ERROR_BAD_NAME 0x800D
+#define UNLHA_ERROR_CANCELLED 0x8020 /* the owner's progress procedure asked to stop */
 
 /* Progress states. */
 #define UNLHA_STATE_BEGIN 0
@@ -125,18 +149,33 @@ typedef struct TUnlhaOwnerWindow {
  *   -r, -r1, -r2 recurse into folders when adding; -r0 does not;
  *   -lh0- store, -lh4-, -lh5- (default), -lh6-, -lh7- choose the method for new members;
  *   -jx"pattern" leave out files or members matching the pattern.
+ * Tokens are separated by blanks outside quotes. A token that begins with a quote is a name (the archive,
+ * the base directory or a file to add or extract), whatever it starts with inside the quotes ("-x.txt",
+ * "@list" are names); within quotes two quotes ("") stand for one quote character, and blanks and line
+ * breaks belong to the name. A token that begins with an unquoted "-" is a switch, whose text value may be
+ * quoted (-jx"*.tmp"); one that begins with an unquoted "@" names a response file (@"list.txt"). Other
+ * unquoted tokens are names as well.
  * The base directory is the token after the archive that ends in "/" (or "\"): names to add are read
  * relative to it, and extraction writes into it (default: the current directory). A response file holds
- * one name per line, quoted or not. `output` receives a short report, truncated to outputSize and always
- * NUL-terminated; a null output or a size of 0 receives nothing. Returns UNLHA_OK or an UNLHA_ERROR_ code. */
+ * one name per line: quoted as on the command (then it may span lines) or the line's text without the
+ * blanks at its ends.
+ * Adding takes regular files (and folders with -r): a named file of another kind (a FIFO, a socket, a
+ * device) fails the command before anything is written; such files, and links that lead nowhere, found by
+ * a wildcard or below a folder are left out. Extraction writes no more than each member's declared size,
+ * overwrites no file it wrote itself, creates no symbolic links (each of these is a nonzero status) and
+ * stops at once when the disk is full (UNLHA_ERROR_DISK_FULL).
+ * `output` receives a short report, truncated to outputSize and always NUL-terminated; a null output or a
+ * size of 0 receives nothing. Returns UNLHA_OK or an UNLHA_ERROR_ code. */
 int Unlha(void* owner, const char* command, char* output, uint32_t outputSize);
 
 /* Opens an archive for listing; 0 on failure. `mode` is accepted and ignored. */
 void* UnlhaOpenArchive(void* owner, const char* archivePath, uint32_t mode);
 int UnlhaCloseArchive(void* archive);
 
-/* 0 = entry filled, -1 = no (further) entry, other = error code (bad handle, damaged header). The wildcard
- * matches the whole member name; "*" and "*.*" match every member, '?' one character. */
+/* 0 = entry filled, -1 = no (further) entry, other = error code (bad handle, damaged header).
+ * UNLHA_ERROR_BAD_NAME: the entry is filled, but its name does not decode (see "Member names"); FindNext
+ * goes on with the next entry. The wildcard matches the whole member name; "*" and "*.*" match every
+ * member, '?' one character. */
 int UnlhaFindFirst(void* archive, const char* wildcard, TArchiveEntry* entry);
 int UnlhaFindNext(void* archive, TArchiveEntry* entry);
 

@@ -4,12 +4,15 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
 #include <QTimer>
 #include <functional>
 
+#include "app/UnitFormTranslation.h"
 #include "app/tests/gui/WizardTestKit.h"
 
 using namespace corvane;
@@ -53,6 +56,9 @@ class DialogsTest : public QObject {
   void messageBoxes_data();
   void messageBoxes();
   void errorBox();
+  void longTextFitsTheScreen_data();
+  void longTextFitsTheScreen();
+  void qtSpeaksJapanese();
   void openDialogKeepsItsFolder();
 };
 
@@ -139,6 +145,72 @@ void DialogsTest::errorBox() {
   QCOMPARE(text, QStringLiteral("Cannot open file \"x\"."));
   QCOMPARE(buttons, QStringList{"OK"});
   QCOMPARE(icon, QMessageBox::Critical);
+}
+
+void DialogsTest::longTextFitsTheScreen_data() {
+  QTest::addColumn<bool>("errorBox");
+  QTest::addColumn<QString>("text");
+  const QString folder = QStringLiteral("/home/user/") + QString(229, QLatin1Char('a'));  // 240 characters
+  QTest::newRow("error box, one long name") << true << folder;
+  QTest::newRow("question, Japanese around a path")
+      << false << folder + QStringLiteral("/report.txt は既に存在します。上書きしますか？");
+  QTest::newRow("path longer than a box can show")
+      << true << QStringLiteral("/") + QString(4095, QChar(0x3042));
+}
+
+// A box holds its text within the screen's width and height: long names and paths wrap, and nothing runs
+// off the box's edge.
+void DialogsTest::longTextFitsTheScreen() {
+  QFETCH(bool, errorBox);
+  QFETCH(QString, text);
+  QWidget parent;
+  parent.resize(442, 243);
+  parent.show();
+  TQtDialogs dialogs(&parent);
+  QRect box, screen;
+  QSize label, labelNeeds;
+  QString details;
+  WhenOpen<QMessageBox>([&](QMessageBox* b) {
+    box = b->frameGeometry();
+    screen = b->screen()->availableGeometry();
+    const auto* l = b->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+    label = l->size();
+    labelNeeds = QSize(l->minimumSizeHint().width(), l->heightForWidth(l->width()));
+    details = b->detailedText();
+    b->buttons().first()->click();
+  });
+  if (errorBox) {
+    dialogs.ErrorBox(text);
+  } else {
+    dialogs.MessageBox(TMsgKind::mkWarning, text, TMsgButtons::mbOKCancel);
+  }
+  QVERIFY2(box.width() <= screen.width() && box.height() <= screen.height(),
+           qPrintable(QStringLiteral("box %1 x %2 on a screen of %3 x %4")
+                          .arg(box.width())
+                          .arg(box.height())
+                          .arg(screen.width())
+                          .arg(screen.height())));
+  QVERIFY2(box.width() <= 2 * parent.width(), qPrintable(QString::number(box.width())));
+  QVERIFY2(labelNeeds.width() <= label.width() && labelNeeds.height() <= label.height(),
+           qPrintable(QStringLiteral("label %1 x %2 needs %3 x %4")
+                          .arg(label.width())
+                          .arg(label.height())
+                          .arg(labelNeeds.width())
+                          .arg(labelNeeds.height())));
+  // A text too long for any box is shown with its middle left out, and whole under the details.
+  if (text.size() > 1000) QVERIFY(details.startsWith(text));
+}
+
+// Qt's own dialogs speak Japanese under any locale: the file dialog's labels and buttons.
+void DialogsTest::qtSpeaksJapanese() {
+  QVERIFY2(InstallQtTranslation(*QCoreApplication::instance()),
+           "Qt's Japanese translation (qt6-translations-l10n) is not installed");
+  QFileDialog dialog;
+  dialog.setOption(QFileDialog::DontUseNativeDialog);
+  const QString lookIn = dialog.findChild<QLabel*>(QStringLiteral("lookInLabel"))->text();
+  QVERIFY2(lookIn != QStringLiteral("Look in:") && !lookIn.isEmpty(), qPrintable(lookIn));
+  QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("キャンセル"));
+  QCOMPARE(QLocale().language(), QLocale::Japanese);
 }
 
 void DialogsTest::openDialogKeepsItsFolder() {

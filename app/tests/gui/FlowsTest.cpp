@@ -16,15 +16,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-fs::path Vectors() {
-  const QByteArray dir = qgetenv("CORVANE_VECTORS");
-  return fs::path(dir.isEmpty() ? CORVANE_VECTORS_FALLBACK : dir.toStdString()) / "container";
-}
-
-QString Q(const fs::path& path) {
-  return QString::fromStdString(path.string());
-}
-
 // Alice's private key in the settings, as the vectors keep it.
 void StoreAlicesKey(const TSandbox& sandbox) {
   WriteAll(sandbox.SettingsFile(), ReadAll(Vectors() / "private-key.ini"));

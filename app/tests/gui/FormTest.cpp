@@ -259,9 +259,9 @@ void FormTest::pickers() {
   QCOMPARE(form.Edit2->text(), QStringLiteral("/some/where/report.doc"));
   QVERIFY(form.Button11->isEnabled());
   QCOMPARE(w.Dialogs.Filters,
-           (std::vector<QString>{QStringLiteral("KOVA Encrypted files (*.KVX)"),
-                                 QStringLiteral("KOVA Encrypted files (*.KVX)"),
-                                 QStringLiteral("KOVA Encrypted files (*.KVX)"), QString()}));
+           (std::vector<QString>{
+               QStringLiteral("KOVA Encrypted files (*.KVX)"), QStringLiteral("KOVA Encrypted files (*.KVX)"),
+               QStringLiteral("KOVA Encrypted files (*.KVX)"), QStringLiteral("すべてのファイル (*)")}));
 }
 
 void FormTest::startWithoutArgument() {

@@ -103,6 +103,7 @@ void SendMailTest::emptyToAddressDoesNothing() {
   QVERIFY(!send.Send());
   QVERIFY(mail.Messages.empty());
   QVERIFY(window.isEnabled());
+  QVERIFY(!send.LastError().empty());
 }
 
 void SendMailTest::windowsEnabledAgain() {
@@ -118,11 +119,19 @@ void SendMailTest::windowsEnabledAgain() {
   QVERIFY(window.isEnabled());
   QVERIFY(!alreadyDisabled.isEnabled());  // left as it was
 
+  QVERIFY(send.LastError().empty());
+
+  // A failure says why: in the hand-off's words, or in general ones when it has none.
+  recording.Succeed = false;
+  recording.Reason = "メールソフトが見つかりません。";
+  QVERIFY(!send.Send());
+  QCOMPARE(send.LastError(), recording.Reason);
   TFailingMail failing;
   TSendMail failed(&failing);
   failed.ToAddress = "bob";
   QVERIFY(!failed.Send());
   QVERIFY(window.isEnabled());
+  QVERIFY(!failed.LastError().empty());
 
   TThrowingMail throwing;
   TSendMail thrown(&throwing);

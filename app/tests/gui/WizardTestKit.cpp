@@ -34,7 +34,7 @@ std::optional<QString> TScriptedDialogs::OpenFile(const QString& filter) {
 
 bool TRecordingShell::OpenFolder(const fs::path& folder) {
   Opened.push_back(folder);
-  return true;
+  return Succeed;
 }
 
 bool TRecordingMail::Hand(const TMailMessage& message, bool showDialog) {
@@ -44,7 +44,7 @@ bool TRecordingMail::Hand(const TMailMessage& message, bool showDialog) {
   for (QWidget* w : QApplication::topLevelWidgets())
     if (w->isVisible() && w->isEnabled()) allDisabled = false;
   WindowsDisabled.push_back(allDisabled);
-  return true;
+  return Succeed;
 }
 
 TSandbox::TSandbox() {
@@ -79,7 +79,10 @@ TForm1& TWizard::Start(const QStringList& arguments) {
   services.Dialogs = &Dialogs;
   services.Shell = &Shell;
   services.Mail = &Mail;
-  services.Terminate = [this] { ++Terminated; };
+  services.Terminate = [this] {
+    ++Terminated;
+    MessagesBeforeTerminated = Dialogs.Messages.size() + Dialogs.Errors.size();
+  };
   form_ = std::make_unique<TForm1>(arguments, services);
   form_->show();
   return *form_;
@@ -102,6 +105,15 @@ void TWizard::Choose(const char* radioGroup, int index) {
 
 QString TWizard::Page() const {
   return form_->Pages->currentWidget()->objectName();
+}
+
+fs::path Vectors() {
+  const QByteArray dir = qgetenv("CORVANE_VECTORS");
+  return fs::path(dir.isEmpty() ? CORVANE_VECTORS_FALLBACK : dir.toStdString()) / "container";
+}
+
+QString Q(const fs::path& path) {
+  return QString::fromStdString(path.string());
 }
 
 std::string ReadAll(const fs::path& path) {

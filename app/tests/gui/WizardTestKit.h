@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "app/UnitForm.h"
@@ -39,7 +40,11 @@ class TScriptedDialogs : public TDialogs {
 class TRecordingShell : public TShell {
  public:
   bool OpenFolder(const std::filesystem::path& folder) override;
+  std::string FailureReason() const override { return Reason; }
   std::vector<std::filesystem::path> Opened;
+  // What the next openings answer: success, or failure for Reason.
+  bool Succeed = true;
+  std::string Reason;
 };
 
 class TRecordingMail : public TMailHandoff {
@@ -47,8 +52,12 @@ class TRecordingMail : public TMailHandoff {
   bool Hand(const TMailMessage& message, bool showDialog) override;
   std::vector<TMailMessage> Messages;
   std::vector<bool> ShowDialog;
+  std::string FailureReason() const override { return Reason; }
   // Whether the program's windows were all disabled during each hand-off.
   std::vector<bool> WindowsDisabled;
+  // What the next hand-offs answer: success, or failure for Reason.
+  bool Succeed = true;
+  std::string Reason;
 };
 
 // Temporary program, key, configuration and data folders, set in the environment while it lives.
@@ -94,10 +103,17 @@ class TWizard {
   TRecordingShell Shell;
   TRecordingMail Mail;
   int Terminated = 0;
+  // How many message boxes the user had seen when the program was last told to end.
+  std::size_t MessagesBeforeTerminated = 0;
 
  private:
   std::unique_ptr<TForm1> form_;
 };
+
+// The known-answer containers and keys (testdata/vectors/container).
+std::filesystem::path Vectors();
+// A path as the form shows it.
+QString Q(const std::filesystem::path& path);
 
 std::string ReadAll(const std::filesystem::path& path);
 void WriteAll(const std::filesystem::path& path, const std::string& content);

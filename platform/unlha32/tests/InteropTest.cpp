@@ -15,6 +15,8 @@ namespace {
 struct TFile {
   std::string name;
   std::string data;
+  std::string stored;  // the name's bytes in our header, where they differ from the UTF-8 name
+  const std::string& Stored() const { return stored.empty() ? name : stored; }
 };
 
 const std::vector<TFile>& OurFiles() {
@@ -22,23 +24,36 @@ const std::vector<TFile>& OurFiles() {
     std::string binary;
     for (int i = 0; i < 40000; ++i)
       binary += std::string(1, static_cast<char>(i * 7)) + "\x00\x01\xFF"[i % 3];
-    return std::vector<TFile>{{"empty.txt", ""},
-                              {"small.txt", "a small text\n"},
-                              {"binary.bin", binary},
-                              {"text10m.txt", MakeText(10 << 20, 21)},
-                              {"noise.bin", MakeNoise(1 << 20, 22)},
-                              {"日本語の名前.txt", "日本語の内容\n"}};
+    return std::vector<TFile>{
+        {"empty.txt", "", ""},
+        {"small.txt", "a small text\n", ""},
+        {"binary.bin", binary, ""},
+        {"text10m.txt", MakeText(10 << 20, 21), ""},
+        {"noise.bin", MakeNoise(1 << 20, 22), ""},
+        {"日本語の名前.txt", "日本語の内容\n", "\x93\xfa\x96\x7b\x8c\xea\x82\xcc\x96\xbc\x91\x4f.txt"},
+        // 表, ソ and 能 end in the byte of '\' in code page 932.
+        {"表計算ソフト能力.csv", "a,b\n1,2\n",
+         "\x95\x5c\x8c\x76\x8e\x5a\x83\x5c\x83\x74\x83\x67\x94\x5c\x97\xcd.csv"},
+        // Not in code page 932: stored in UTF-8.
+        {"표와 한글.txt", "한글\n", ""}};
   }();
   return files;
 }
+
+// What a peer makes of a name we store in code page 932 with a code-page record.
+enum class TNameView {
+  kCodePage,          // honours the record: the UTF-8 name
+  kBytes,             // the header's bytes as they are
+  kBytesBackslashes,  // the header's bytes, every 0x5C byte a folder separator, even inside a character
+  kLatin1,            // the header's bytes taken as ISO-8859-1
+};
 
 struct TPeer {
   const char* program;
   const char* list;     // %a: archive
   const char* extract;  // %a: archive, %d: folder
   std::vector<std::string> methods;
-  bool listsNonAscii;  // lhasa lists other bytes as '?'
-  bool utf8Names;      // jlha reads member names as ISO-8859-1
+  TNameView names;
 };
 
 const std::vector<TPeer>& Peers() {
@@ -47,11 +62,22 @@ const std::vector<TPeer>& Peers() {
        "lhasa l '%a'",
        "cd '%d' && lhasa xq '%a'",
        {"-lh4-", "-lh5-", "-lh6-", "-lh7-"},
-       false,
-       true},
-      {"bsdtar", "bsdtar -tf '%a'", "bsdtar -xf '%a' -C '%d'", {"-lh5-", "-lh6-", "-lh7-"}, true, true},
-      {"7z", "7z l '%a'", "7z x -y '-o%d' '%a'", {"-lh4-", "-lh5-", "-lh6-", "-lh7-"}, true, true},
-      {"jlha", "jlha l '%a'", "cd '%d' && jlha x '%a'", {"-lh4-", "-lh5-", "-lh6-", "-lh7-"}, false, false},
+       TNameView::kBytes},
+      {"bsdtar",
+       "bsdtar -tf '%a'",
+       "bsdtar -xf '%a' -C '%d'",
+       {"-lh5-", "-lh6-", "-lh7-"},
+       TNameView::kCodePage},
+      {"7z",
+       "7z l '%a'",
+       "7z x -y '-o%d' '%a'",
+       {"-lh4-", "-lh5-", "-lh6-", "-lh7-"},
+       TNameView::kBytesBackslashes},
+      {"jlha",
+       "jlha l '%a'",
+       "cd '%d' && jlha x '%a'",
+       {"-lh4-", "-lh5-", "-lh6-", "-lh7-"},
+       TNameView::kLatin1},
   };
   return peers;
 }
@@ -80,6 +106,23 @@ std::string Latin1AsUtf8(const std::string& name) {
 
 bool IsAscii(const std::string& s) {
   return std::all_of(s.begin(), s.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+// The path below its folder under which the peer writes the file.
+std::string OnDisk(const TPeer& peer, const TFile& f) {
+  std::string bytes = f.Stored();
+  switch (peer.names) {
+    case TNameView::kCodePage:
+      return f.name;
+    case TNameView::kBytes:
+      return bytes;
+    case TNameView::kBytesBackslashes:
+      std::replace(bytes.begin(), bytes.end(), '\\', '/');
+      return bytes;
+    case TNameView::kLatin1:
+      return Latin1AsUtf8(bytes);
+  }
+  return bytes;
 }
 
 class LhaInterop : public TScratch {
@@ -115,9 +158,10 @@ TEST_F(LhaInterop, PeersListAndExtractOurArchives) {
       const std::string archive = PackAll("ours" + method + ".lzh", method);
       std::string listing;
       ASSERT_EQ(Shell(Fill(peer.list, archive, ""), &listing), 0) << listing;
+      // Only a peer that honours the code-page record can show the names that are not ASCII.
       for (const auto& f : OurFiles()) {
         if (!Included(f, method)) continue;
-        if ((peer.listsNonAscii && peer.utf8Names) || IsAscii(f.name)) {
+        if (peer.names == TNameView::kCodePage || IsAscii(f.name)) {
           EXPECT_NE(listing.find(f.name), std::string::npos) << f.name;
         }
       }
@@ -127,7 +171,7 @@ TEST_F(LhaInterop, PeersListAndExtractOurArchives) {
       ASSERT_EQ(Shell(Fill(peer.extract, archive, out.string()), &log), 0) << log;
       for (const auto& f : OurFiles()) {
         if (!Included(f, method)) continue;
-        const std::string name = peer.utf8Names ? f.name : Latin1AsUtf8(f.name);
+        const std::string name = OnDisk(peer, f);
         ASSERT_TRUE(fs::exists(out / name)) << f.name;
         EXPECT_TRUE(ReadFile(out / name) == f.data) << f.name;
       }
