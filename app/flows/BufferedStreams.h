@@ -58,8 +58,9 @@ class TBufferedFileWriter : public TStream {
 // the bytes of EncryptFileStream, with options.payload seeing the ciphertext as it is written (on the
 // second thread) and options.progress reporting on the calling thread. Returns the bytes encrypted: the
 // source's size when it was opened. A source that shrank meanwhile raises EFileError; one that grew is
-// encrypted as it was when opened, and the caller can tell by its size now. The destination is not
-// flushed to the device, and on a failure it is left as far as it was written (the caller removes it).
+// encrypted as it was when opened, and the caller can tell by its size now. The destination's blocks are
+// reserved in one step first; it is not flushed to the device, and on a failure it is left as far as it
+// was written (the caller removes it).
 uint64_t EncryptFilePipelined(const std::filesystem::path& source, const std::filesystem::path& destination,
                               std::string_view keyText, const TPipelineOptions& options);
 
