@@ -44,6 +44,17 @@ bool EndsWithExactly(const QString& text, const char* suffix) {
   return text.endsWith(QLatin1String(suffix), Qt::CaseSensitive);
 }
 
+QString KeyDiffersQuestion(const EKeyDiffers& differs) {
+  const QString installed = differs.InstalledFingerprint().empty()
+                                ? QStringLiteral("インストール済みのファイルは使える鍵ではありません。")
+                                : QStringLiteral("インストール済みの鍵の指紋: ") +
+                                      QString::fromStdString(differs.InstalledFingerprint());
+  return PathText(differs.Installed().filename()) +
+         QStringLiteral(" と同じ名前で、別の鍵が既にインストールされています。\n") + installed +
+         QStringLiteral("\n新しい鍵の指紋: ") + QString::fromStdString(differs.NewFingerprint()) +
+         QStringLiteral("\n置き換えますか？");
+}
+
 }  // namespace
 
 TForm1::TForm1(const QStringList& arguments, TFormServices services, QWidget* parent)
@@ -148,7 +159,15 @@ void TForm1::InstallKeyFile(const QString& path) {
                                 PathText(source.filename()) + QStringLiteral("をインストールします。"),
                                 TMsgButtons::mbOK);
   try {
-    InstallPublicKey(source, KeyFolder());
+    try {
+      InstallPublicKey(source, KeyFolder());
+    } catch (const EKeyDiffers& differs) {
+      // Another key under a recipient's name is never swapped in silently.
+      if (!services_.Dialogs->MessageBox(TMsgKind::mkWarning, KeyDiffersQuestion(differs),
+                                         TMsgButtons::mbOKCancel))
+        return;
+      InstallPublicKey(source, KeyFolder(), true);
+    }
   } catch (const std::exception& e) {
     // A key that did not arrive must not look installed.
     services_.Dialogs->MessageBox(TMsgKind::mkError, QString::fromStdString(e.what()), TMsgButtons::mbOK);

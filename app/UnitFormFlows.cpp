@@ -94,6 +94,14 @@ void TForm1::Button6Click() {
     // A value still being typed counts as entered, pulled into the range.
     EdtBit->interpretText();
     request.KeyStrength = EdtBit->value();
+    if (const auto foreign = ForeignPublicKeyFile(request.Name, *services_.Settings, ProgramFolder())) {
+      if (!services_.Dialogs->MessageBox(TMsgKind::mkWarning,
+                                         QString::fromStdString(ReplaceFileQuestionText(*foreign)),
+                                         TMsgButtons::mbOKCancel)) {
+        return;
+      }
+      request.ReplaceExistingFile = true;
+    }
     // No second generation while one runs; the button comes back on every path.
     Button6->setEnabled(false);
     const auto enableAgain = qScopeGuard([&] { Button6->setEnabled(true); });
@@ -106,7 +114,9 @@ void TForm1::Button6Click() {
       return;
     }
     Label7->setText(PathText(result.PublicKeyFile));
-    Label7->setToolTip(Label7->text());  // a long path does not fit the page
+    // A long path does not fit the page; the fingerprint is what the key's users compare.
+    Label7->setToolTip(Label7->text() + QStringLiteral("\n指紋: ") +
+                       QString::fromStdString(result.Fingerprint));
     Show(TabSheet7);
   });
 }

@@ -79,8 +79,19 @@ void IniSettingsStore::CloseKey() {
 
 QSettings& IniSettingsStore::Open() {
   if (file_.empty()) OpenKey(kCorvaneKeyPath);
-  if (!settings_)
-    settings_ = std::make_unique<QSettings>(QString::fromStdString(file_.string()), QSettings::IniFormat);
+  if (settings_) return *settings_;
+  const QString file = QString::fromStdString(file_.string());
+  settings_ = std::make_unique<QSettings>(file, QSettings::IniFormat);
+  // QSettings keeps the first error it meets: after reading a file with a format error it reports
+  // FormatError after every sync, whether that wrote the file or not, and never the access error of a write
+  // that failed. A second QSettings on the file shares what the first one read, without its error, so
+  // its status speaks of its own writes.
+  settings_->childGroups();
+  if (settings_->status() == QSettings::FormatError) {
+    auto again = std::make_unique<QSettings>(file, QSettings::IniFormat);
+    again->childGroups();
+    settings_ = std::move(again);
+  }
   return *settings_;
 }
 
@@ -113,13 +124,20 @@ void IniSettingsStore::PrepareFile() {
   if (changed != 0) ThrowWriteError(file_, std::generic_category().message(savedErrno));
 }
 
-void IniSettingsStore::Sync() {
+// Restores the values a failed write replaced: QSettings keeps unsaved values for every reader of the file
+// in the process, and they must not pass for stored ones.
+void IniSettingsStore::Sync(const std::vector<std::pair<QString, QVariant>>& before) {
   settings_->sync();
-  if (settings_->status() != QSettings::NoError) {
-    // Drop the unsaved values so later reads show what the file holds.
-    settings_.reset();
-    ThrowWriteError(file_, "QSettings");
+  if (settings_->status() == QSettings::NoError) return;
+  for (const auto& [key, value] : before) {
+    if (value.isValid()) {
+      settings_->setValue(key, value);
+    } else {
+      settings_->remove(key);
+    }
   }
+  settings_.reset();
+  ThrowWriteError(file_, "QSettings");
 }
 
 void IniSettingsStore::WriteString(const std::string& subKey, const std::string& name,
@@ -131,8 +149,13 @@ void IniSettingsStore::WriteStrings(const std::string& subKey,
                                     const std::vector<std::pair<std::string, std::string>>& values) {
   QSettings& settings = Open();
   PrepareFile();
-  for (const auto& [name, value] : values) settings.setValue(ValueKey(subKey, name), Q(value));
-  Sync();
+  std::vector<std::pair<QString, QVariant>> before;
+  for (const auto& [name, value] : values) {
+    const QString key = ValueKey(subKey, name);
+    before.emplace_back(key, settings.value(key));
+    settings.setValue(key, Q(value));
+  }
+  Sync(before);
 }
 
 void MemorySettingsStore::OpenKey(const std::string& keyPath) {

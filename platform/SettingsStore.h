@@ -10,6 +10,8 @@
 #include <vector>
 
 class QSettings;
+class QString;
+class QVariant;
 
 namespace corvane {
 
@@ -61,7 +63,7 @@ class IniSettingsStore : public SettingsStore {
  private:
   QSettings& Open();
   void PrepareFile();
-  void Sync();
+  void Sync(const std::vector<std::pair<QString, QVariant>>& before);
 
   std::filesystem::path configHome_;
   std::filesystem::path file_;

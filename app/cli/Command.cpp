@@ -1,6 +1,7 @@
 #include "app/cli/Command.h"
 
 #include <CLI/CLI.hpp>
+#include <istream>
 #include <ostream>
 
 #include "app/cli/ProgressBar.h"
@@ -45,6 +46,20 @@ void TCliContext::PrintError(const std::string& message) {
   Err << "corvane-cli: " << line << '\n' << std::flush;
 }
 
+bool TCliContext::Consent(const std::string& question, const std::string& refusal) {
+  if (!Terminal) {
+    PrintError(refusal + kForceHint);
+    return false;
+  }
+  EndProgress();
+  Err << question << " [y/N] " << std::flush;
+  std::string answer;
+  std::getline(*Terminal, answer);
+  if (answer == "y" || answer == "Y" || answer == "yes" || answer == "YES" || answer == "はい") return true;
+  PrintError("中止しました。");
+  return false;
+}
+
 TFlowProgress TCliContext::Progress() {
   if (ShowProgress && !fBar) fBar = std::make_unique<TProgressBar>(Err);
   return [this](TFlowStage stage, uint64_t done, uint64_t total) {
@@ -57,7 +72,8 @@ void TCliContext::EndProgress() {
   if (fBar) fBar->Finish();
 }
 
-int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, bool errIsTerminal) {
+int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, bool errIsTerminal,
+           std::istream* terminal) {
   CLI::App app("Corvane: public-key file encryption for people who exchange files by e-mail.",
                args.empty() ? "corvane-cli" : args.front());
   app.set_version_flag("--version", kVersionText);
@@ -89,12 +105,20 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
   TCliContext context(out, err, kova, settings);
   context.Quiet = quiet;
   context.ShowProgress = errIsTerminal && !quiet;
+  context.Terminal = terminal;
   for (const auto& [sub, command] : registered) {
     if (!sub->parsed()) continue;
     try {
       const int status = command->Execute(context);
       context.EndProgress();
       return status;
+    } catch (const EKeyExists& error) {
+      // Refusals to replace without consent say how to give it.
+      context.PrintError(error.what() + std::string(kForceHint));
+      return 1;
+    } catch (const EOutputExists& error) {
+      context.PrintError(error.what() + std::string(kForceHint));
+      return 1;
     } catch (const std::exception& error) {
       context.PrintError(error.what());
       return 1;

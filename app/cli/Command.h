@@ -34,11 +34,18 @@ class TCliContext {
   bool Quiet = false;
   // A progress bar is drawn on Err (only when Err is a terminal and Quiet is off).
   bool ShowProgress = false;
+  // Where the answers to questions come from: the terminal corvane-cli runs on, or null when it does not
+  // run on one (then nothing is replaced without --force).
+  std::istream* Terminal = nullptr;
 
   // Prints a result line (a path) unless Quiet.
   void PrintResult(const std::string& line);
   // Prints one failure line: "corvane-cli: <message>" with line breaks folded into blanks.
   void PrintError(const std::string& message);
+  // Consent to replace something: on a terminal, the question is asked on Err and "y" or "yes" agrees.
+  // Otherwise, and when the user declines, the refusal is printed (followed by kForceHint when there is
+  // no terminal, by "中止しました。" when the user declined) and the answer is false.
+  bool Consent(const std::string& question, const std::string& refusal);
   // Progress for the flows: draws the bar when shown, and cancels once an interrupt was requested.
   TFlowProgress Progress();
   // Ends the bar's line, if one is drawn.
@@ -47,6 +54,9 @@ class TCliContext {
  private:
   std::unique_ptr<TProgressBar> fBar;
 };
+
+// What a refusal to replace something without consent ends with.
+inline constexpr const char* kForceHint = " 置き換えるには --force を付けて下さい。";
 
 class TCommand {
  public:
@@ -69,8 +79,8 @@ void ClearInterrupt();
 
 // Runs corvane-cli with the given arguments (args[0] is the program name). Returns the exit status:
 // 0 success, 1 failure, 2 usage error. The program folder and the settings file follow CORVANE_HOME and
-// XDG_CONFIG_HOME.
+// XDG_CONFIG_HOME. Questions are asked only when `terminal` (the terminal's input) is given.
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
-           bool errIsTerminal = false);
+           bool errIsTerminal = false, std::istream* terminal = nullptr);
 
 }  // namespace corvane

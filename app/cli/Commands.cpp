@@ -9,6 +9,9 @@ std::vector<std::unique_ptr<TCommand>> MakeCommands() {
   commands.push_back(MakeKeysCommand());
   commands.push_back(MakeEncryptCommand());
   commands.push_back(MakeDecryptCommand());
+  commands.push_back(MakeFingerprintCommand());
+  commands.push_back(MakeExportKeyCommand());
+  commands.push_back(MakeImportKeyCommand());
   return commands;
 }
 

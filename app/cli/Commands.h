@@ -12,5 +12,8 @@ std::unique_ptr<TCommand> MakeInstallCommand();
 std::unique_ptr<TCommand> MakeKeysCommand();
 std::unique_ptr<TCommand> MakeEncryptCommand();
 std::unique_ptr<TCommand> MakeDecryptCommand();
+std::unique_ptr<TCommand> MakeFingerprintCommand();
+std::unique_ptr<TCommand> MakeExportKeyCommand();
+std::unique_ptr<TCommand> MakeImportKeyCommand();
 
 }  // namespace corvane

@@ -16,15 +16,26 @@ class TInstallCommand : public TCommand {
   }
 
   void Configure(CLI::App& command) override {
+    command.add_flag("--force", fForce, "Replace a different key installed under the same name");
     command.add_option("FILE", fFile, "The recipient's .KVK file")->required();
   }
 
+  // A recipient's key is never swapped silently: both fingerprints are shown first.
   int Execute(TCliContext& context) override {
-    context.PrintResult(InstallPublicKey(fFile, KeyFolder()).string());
+    TInstalledKey installed;
+    try {
+      installed = InstallPublicKey(fFile, KeyFolder(), fForce);
+    } catch (const EKeyDiffers& differs) {
+      if (!context.Consent(differs.what() + std::string("置き換えますか？"), differs.what())) return 1;
+      installed = InstallPublicKey(fFile, KeyFolder(), true);
+    }
+    context.PrintResult(installed.Path.string());
+    context.PrintResult("指紋: " + installed.Fingerprint);
     return 0;
   }
 
  private:
+  bool fForce = false;
   std::string fFile;
 };
 

@@ -32,7 +32,8 @@ class TKeygenCommand : public TCommand {
     command.add_option("--bits", fBits, "Key strength in bits, 256 to 2048")
         ->default_str(std::to_string(kDefaultKeyStrength))
         ->check(CLI::Validator(CheckStrength, "BITS", "KeyStrength"));
-    command.add_flag("--force", fForce, "Replace the private key already stored");
+    command.add_flag("--force", fForce,
+                     "Replace the private key already stored, and a NAME.KVK that is not its public key");
     command.add_option("NAME", fName, "File name of the public key, your e-mail address")->required();
   }
 
@@ -41,15 +42,22 @@ class TKeygenCommand : public TCommand {
     request.KeyStrength = std::stoi(fBits);
     request.Name = fName;
     request.ReplaceExistingKey = fForce;
-    TKeyPairResult result;
-    try {
-      result = CreateKeyPair(request, context.Kova, context.Settings, ProgramFolder(), context.Progress());
-    } catch (const EKeyExists& error) {
-      context.PrintError(std::string(error.what()) + " 置き換えるには --force を付けて下さい。");
-      return 1;
+    request.ReplaceExistingFile = fForce;
+    // Both questions come before the long generation.
+    if (!fForce && PrivateKeyExists(context.Settings)) {
+      if (!context.Consent(kReplaceKeyQuestionText, kKeyExistsText)) return 1;
+      request.ReplaceExistingKey = true;
     }
+    if (const auto foreign = ForeignPublicKeyFile(fName, context.Settings, ProgramFolder());
+        foreign && !fForce) {
+      if (!context.Consent(ReplaceFileQuestionText(*foreign), EOutputExists(*foreign).what())) return 1;
+      request.ReplaceExistingFile = true;
+    }
+    const TKeyPairResult result =
+        CreateKeyPair(request, context.Kova, context.Settings, ProgramFolder(), context.Progress());
     context.EndProgress();
     context.PrintResult(result.PublicKeyFile.string());
+    context.PrintResult("指紋: " + result.Fingerprint);
     return 0;
   }
 

@@ -2,7 +2,7 @@
 #include <ostream>
 
 #include "app/cli/Commands.h"
-#include "app/flows/PublicKeyFile.h"
+#include "app/flows/PublicKeyCheck.h"
 #include "platform/Folders.h"
 
 namespace corvane {
@@ -12,12 +12,24 @@ namespace {
 class TKeysCommand : public TCommand {
  public:
   std::string Name() const override { return "keys"; }
-  std::string Description() const override { return "List the recipients in the key folder"; }
+  std::string Description() const override {
+    return "List the recipients in the key folder with their keys' fingerprints";
+  }
   void Configure(CLI::App&) override {}
 
-  // The list is the command's result, so --quiet does not hide it.
+  // One line per recipient: the name --to takes, a tab, the fingerprint ("-" for a file that is not a
+  // usable key, which is also reported on the error stream). The list is the command's result, so --quiet
+  // does not hide it.
   int Execute(TCliContext& context) override {
-    for (const std::string& name : ListRecipients(KeyFolder())) context.Out << name << '\n';
+    for (const TRecipient& recipient : ListRecipients(KeyFolder())) {
+      std::string fingerprint = "-";
+      try {
+        fingerprint = KeyFingerprint(LoadPublicKeyFile(recipient.File));
+      } catch (const Exception& error) {
+        context.PrintError(error.what());
+      }
+      context.Out << recipient.Name << '\t' << fingerprint << '\n';
+    }
     context.Out << std::flush;
     return 0;
   }

@@ -29,5 +29,8 @@ int main(int argc, char** argv) {
   signal(SIGTERM, OnInterrupt);
   signal(SIGHUP, OnInterrupt);
   const std::vector<std::string> args(argv, argv + argc);
-  return corvane::RunCli(args, std::cout, std::cerr, isatty(STDERR_FILENO) != 0);
+  // Questions are asked only of someone at a terminal; a script gets a refusal instead.
+  const bool interactive = isatty(STDIN_FILENO) != 0 && isatty(STDERR_FILENO) != 0;
+  return corvane::RunCli(args, std::cout, std::cerr, isatty(STDERR_FILENO) != 0,
+                         interactive ? &std::cin : nullptr);
 }

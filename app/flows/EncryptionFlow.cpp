@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "app/flows/ContainerArchive.h"
+#include "app/flows/PublicKeyCheck.h"
 #include "app/flows/PublicKeyFile.h"
 #include "app/flows/WorkFolder.h"
 #include "archive/Archives.h"
@@ -24,9 +25,9 @@ struct TSessionKey {
 // The session key wrapped with the recipient's public key. A key file whose numbers give no usable key is
 // refused here rather than producing a container nobody can open.
 std::string WrapSessionKey(const fs::path& keyFile, const std::string& sessionKey, TKOVA& kova) {
-  const TPublicKeyText key = ReadPublicKeyFile(keyFile);
+  const TPublicKey key = LoadPublicKeyFile(keyFile);
   const int32_t loaded = kova.SetPublicKey(key.N, key.G);
-  kova.SetKeyStrength(KeyStrengthFromText(key.KeyStrength));
+  kova.SetKeyStrength(key.KeyStrength);
   std::string cipherText;
   if (loaded != TKOVA::kOk || kova.EncryptText(sessionKey, cipherText) != TKOVA::kOk || cipherText.empty()) {
     throw EPublicKeyFile("公開鍵ファイル " + keyFile.string() + " の形式が正しくありません。");

@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <cctype>
+#include <map>
 #include <system_error>
 
 #include "app/flows/FlowCommon.h"
+#include "app/flows/PublicKeyCheck.h"
 #include "app/flows/WorkFolder.h"
 
 namespace corvane {
@@ -20,10 +22,6 @@ constexpr std::size_t kMaxKeyNumberDigits = 4940;
 std::string Lower(std::string text) {
   for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   return text;
-}
-
-bool IsDecimal(const std::string& text) {
-  return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
 }  // namespace
@@ -56,61 +54,102 @@ TPublicKeyText ReadPublicKeyFile(const fs::path& path) {
   return ParsePublicKeyFile(ReadSmallFile(path, kMaxPublicKeyFileSize), path);
 }
 
-fs::path InstallPublicKey(const fs::path& file, const fs::path& keyFolder) {
+EKeyDiffers::EKeyDiffers(fs::path installed, std::string installedFingerprint, std::string newFingerprint)
+    : Exception("受信者 " + CutLastFour(installed.filename().string()) +
+                " には別の公開鍵がインストールされています（" +
+                (installedFingerprint.empty()
+                     ? std::string("インストール済みのファイルは使える鍵ではありません")
+                     : "インストール済みの鍵の指紋 " + installedFingerprint) +
+                "、新しい鍵の指紋 " + newFingerprint + "）。"),
+      fInstalled(std::move(installed)),
+      fInstalledFingerprint(std::move(installedFingerprint)),
+      fNewFingerprint(std::move(newFingerprint)) {}
+
+namespace {
+
+// The fingerprint of the key installed at target; empty when there is none or it is not a usable key.
+std::string InstalledFingerprint(const fs::path& target) {
+  try {
+    return KeyFingerprint(LoadPublicKeyFile(target));
+  } catch (const Exception&) {
+    return "";
+  }
+}
+
+}  // namespace
+
+TInstalledKey InstallPublicKey(const fs::path& file, const fs::path& keyFolder, bool replaceDifferent) {
   const std::string name = file.filename().string();
   if (!EndsWith(name, kPublicKeyExtension)) {
-    throw EPublicKeyFile(name + " は公開鍵ファイル（.KVK）ではありません。");
+    throw EPublicKeyFile(ReadableText(name) + " は公開鍵ファイル（.KVK）ではありません。");
   }
+  if (name == kPublicKeyExtension) {
+    throw EPublicKeyFile("名前のない公開鍵ファイル " + file.string() + " はインストールできません。");
+  }
+  CheckKeyFileKind(file);
   // The bytes checked are the bytes installed: the file is copied as it is, line ends included.
   const std::string data = ReadSmallFile(file, kMaxPublicKeyFileSize);
-  const TPublicKeyText key = ParsePublicKeyFile(data, file);
-  if (!IsDecimal(key.N) || !IsDecimal(key.G)) {
-    throw EPublicKeyFile("公開鍵ファイル " + file.string() + " の形式が正しくありません。");
-  }
-  KeyStrengthFromText(key.KeyStrength);
+  const std::string fingerprint =
+      KeyFingerprint(CheckPublicKey(ParsePublicKeyFile(data, file), "公開鍵ファイル " + file.string()));
 
   std::error_code error;
   fs::create_directories(keyFolder, error);
-  if (error) {
-    throw EFileError("Cannot create folder \"" + keyFolder.string() + "\": " + error.message());
-  }
+  if (error)
+    throw EFileError("フォルダ " + keyFolder.string() + " を作成できません（" + error.message() + "）。");
   const fs::path target = keyFolder / name;
+  if (fs::exists(fs::symlink_status(target, error))) {
+    if (fs::is_directory(target, error))
+      throw EFileError("インストール先 " + target.string() + " はフォルダです。");
+    const std::string installed = InstalledFingerprint(target);
+    if (installed != fingerprint && !replaceDifferent) throw EKeyDiffers(target, installed, fingerprint);
+  }
   WriteFileAtomically(target, data);
-  return target;
+  return {target, fingerprint};
 }
 
-std::vector<std::string> ListRecipients(const fs::path& keyFolder) {
-  std::vector<std::string> names;
+std::vector<TRecipient> ListRecipients(const fs::path& keyFolder) {
+  std::vector<TRecipient> recipients;
   std::error_code error;
   fs::directory_iterator entries(keyFolder, error);
-  if (error) return names;
+  if (error) return recipients;
+  const std::string extension = Lower(kPublicKeyExtension);
   for (const fs::directory_entry& entry : entries) {
     const std::string name = entry.path().filename().string();
     std::error_code typeError;
-    if (!EndsWith(name, kPublicKeyExtension) || !entry.is_regular_file(typeError)) continue;
-    names.push_back(name.substr(0, name.size() - 4));
+    if (!EndsWith(Lower(name), extension) || !entry.is_regular_file(typeError)) continue;
+    recipients.push_back({name.substr(0, name.size() - extension.size()), entry.path()});
   }
-  std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
-    const std::string la = Lower(a), lb = Lower(b);
-    return la != lb ? la < lb : a < b;
+  // Names that only the extension's case tells apart are listed by their whole file names.
+  std::map<std::string, int> uses;
+  for (const TRecipient& recipient : recipients) ++uses[recipient.Name];
+  for (TRecipient& recipient : recipients) {
+    if (uses[recipient.Name] > 1) recipient.Name = recipient.File.filename().string();
+  }
+  std::sort(recipients.begin(), recipients.end(), [](const TRecipient& a, const TRecipient& b) {
+    const std::string la = Lower(a.Name), lb = Lower(b.Name);
+    return la != lb ? la < lb : a.Name < b.Name;
   });
-  return names;
+  return recipients;
 }
 
 fs::path ResolveRecipient(const std::string& recipient, const fs::path& keyFolder) {
   auto found = [](const fs::path& path) {
     std::error_code error;
-    return fs::is_regular_file(path, error);
+    return fs::exists(path, error);
   };
+  const bool hasExtension = EndsWith(Lower(recipient), Lower(kPublicKeyExtension));
   if (recipient.find('/') != std::string::npos) {
     if (found(recipient)) return fs::absolute(recipient);
   } else if (!recipient.empty() && recipient != "." && recipient != "..") {
-    const std::string withExtension =
-        EndsWith(recipient, kPublicKeyExtension) ? recipient : recipient + kPublicKeyExtension;
-    if (found(keyFolder / withExtension)) return keyFolder / withExtension;
-    if (EndsWith(recipient, kPublicKeyExtension) && found(recipient)) return fs::absolute(recipient);
+    if (hasExtension && found(keyFolder / recipient)) return keyFolder / recipient;
+    if (found(keyFolder / (recipient + kPublicKeyExtension)))
+      return keyFolder / (recipient + kPublicKeyExtension);
+    for (const TRecipient& listed : ListRecipients(keyFolder)) {
+      if (listed.Name == recipient) return listed.File;
+    }
+    if (hasExtension && found(recipient)) return fs::absolute(recipient);
   }
-  throw EPublicKeyFile("受信者 " + recipient + " の公開鍵ファイルが見つかりません。");
+  throw EPublicKeyFile("受信者 " + ReadableText(recipient) + " の公開鍵ファイルが見つかりません。");
 }
 
 }  // namespace corvane

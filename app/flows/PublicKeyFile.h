@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "common/Exception.h"
+
 namespace corvane {
 
 struct TPublicKeyText {
@@ -23,19 +25,48 @@ std::string PublicKeyFileText(const TPublicKeyText& key);
 // usable key's modulus.
 TPublicKeyText ReadPublicKeyFile(const std::filesystem::path& path);
 
-// Copies a public-key file whose name ends in ".KVK" into the key folder (created when missing), replacing
-// a file of the same name; returns the installed path. Raises EPublicKeyFile for a name without ".KVK" or
-// a file that is not a readable key, EFileError when the copy fails; a failed copy leaves no partial file.
-std::filesystem::path InstallPublicKey(const std::filesystem::path& file,
-                                       const std::filesystem::path& keyFolder);
+// A recipient's key already installed under the name of the one being installed, and not the same key.
+class EKeyDiffers : public Exception {
+ public:
+  // installedFingerprint is empty when the installed file is not a usable key.
+  EKeyDiffers(std::filesystem::path installed, std::string installedFingerprint, std::string newFingerprint);
+  const std::filesystem::path& Installed() const { return fInstalled; }
+  const std::string& InstalledFingerprint() const { return fInstalledFingerprint; }
+  const std::string& NewFingerprint() const { return fNewFingerprint; }
 
-// The recipients of the key folder: the names of its ".KVK" files without the extension, sorted without
-// regard to case. A missing folder has none.
-std::vector<std::string> ListRecipients(const std::filesystem::path& keyFolder);
+ private:
+  std::filesystem::path fInstalled;
+  std::string fInstalledFingerprint, fNewFingerprint;
+};
+
+struct TInstalledKey {
+  std::filesystem::path Path;
+  std::string Fingerprint;
+};
+
+// Copies a public-key file whose name ends in ".KVK" (and is more than that) into the key folder (created
+// when missing), after the check encryption makes (CheckPublicKey). The same key installed again replaces
+// its file silently; another key of the same name raises EKeyDiffers unless replaceDifferent. Raises
+// EPublicKeyFile for a name without ".KVK" or a key that fails the check, EFileError when the file or the
+// installed name is not a regular file or the copy fails; a failed copy leaves no partial file.
+TInstalledKey InstallPublicKey(const std::filesystem::path& file, const std::filesystem::path& keyFolder,
+                               bool replaceDifferent = false);
+
+// A recipient of the key folder: a file (not a folder) whose name ends in ".KVK" in any case, as the
+// wizard's list shows them. Name is the file name less its extension, or the whole file name when two
+// files differ only in the extension's case.
+struct TRecipient {
+  std::string Name;
+  std::filesystem::path File;
+};
+
+// The recipients sorted by name without regard to case. A missing folder has none.
+std::vector<TRecipient> ListRecipients(const std::filesystem::path& keyFolder);
 
 // The public-key file a recipient text names: a text with a "/" is a path; otherwise the key folder's file
-// of that name (".KVK" added when missing), or failing that a ".KVK" file of that name in the current
-// folder. Raises EPublicKeyFile "受信者 <text> の公開鍵ファイルが見つかりません。" when there is none.
+// of that name, of that name with ".KVK" added, or the recipient ListRecipients names so; failing that a
+// ".KVK" file of that name in the current folder. What is found may still be a folder or a pipe: loading
+// it says so. Raises EPublicKeyFile "受信者 <text> の公開鍵ファイルが見つかりません。" when there is none.
 std::filesystem::path ResolveRecipient(const std::string& recipient, const std::filesystem::path& keyFolder);
 
 }  // namespace corvane

@@ -1,11 +1,14 @@
 // corvane-cli run in-process with its output captured; the program and settings folders are temporary.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <sstream>
 
 #include "app/cli/Command.h"
 #include "app/cli/ProgressBar.h"
+#include "app/flows/KeyTransfer.h"
+#include "app/tests/KeyFixture.h"
 #include "platform/tests/TempFolder.h"
 
 namespace corvane {
@@ -29,6 +32,32 @@ class CliTest : public ::testing::Test {
     return {status, out.str(), err.str()};
   }
 
+  // As run on a terminal where the user types `answers`.
+  CliRun RunOnTerminal(std::vector<std::string> args, const std::string& answers) {
+    args.insert(args.begin(), "corvane-cli");
+    std::ostringstream out, err;
+    std::istringstream terminal(answers);
+    const int status = RunCli(args, out, err, false, &terminal);
+    return {status, out.str(), err.str()};
+  }
+
+  // A new key file of someone else, in a folder of its own outside the program's folders.
+  fs::path ForeignKey(const std::string& name) {
+    const testing::TestKeyPair key = testing::MakeTestKeyPair(256);
+    const fs::path folder = root / ("mail" + std::to_string(++mails));
+    fs::create_directories(folder);
+    WriteFile(folder / name, key.FileText());
+    return folder / name;
+  }
+  int mails = 0;
+
+  static std::string Fingerprint(const fs::path& keyFile) {
+    const std::vector<std::string> lines = SplitLines(ReadFile(keyFile));
+    return testing::OpenSslFingerprint(lines.at(0), lines.at(1), lines.at(2));
+  }
+
+  std::string Settings() { return ReadFile(root / "config" / "Tessaly" / "Corvane.ini"); }
+
   // A key pair for alice, installed as a recipient too.
   void Alice() {
     ASSERT_EQ(Run({"keygen", "--bits", "256", "alice@example.com"}).status, 0);
@@ -44,10 +73,12 @@ class CliTest : public ::testing::Test {
 TEST_F(CliTest, HelpAndVersionSucceedAndUsageErrorsGiveTwo) {
   const CliRun help = Run({"--help"});
   EXPECT_EQ(help.status, 0);
-  for (const char* command : {"keygen", "install", "keys", "encrypt", "decrypt", "--quiet", "--version"}) {
+  for (const char* command : {"keygen", "install", "keys", "encrypt", "decrypt", "fingerprint", "export-key",
+                              "import-key", "--quiet", "--version"}) {
     EXPECT_NE(help.out.find(command), std::string::npos) << command;
   }
-  for (const char* command : {"keygen", "install", "keys", "encrypt", "decrypt"}) {
+  for (const char* command :
+       {"keygen", "install", "keys", "encrypt", "decrypt", "fingerprint", "export-key", "import-key"}) {
     const CliRun run = Run({command, "--help"});
     EXPECT_EQ(run.status, 0) << command;
     EXPECT_NE(run.out.find("Usage"), std::string::npos) << command;
@@ -69,6 +100,9 @@ TEST_F(CliTest, HelpAndVersionSucceedAndUsageErrorsGiveTwo) {
       {"encrypt", "--to", "bob"},
       {"decrypt"},
       {"keys", "--bogus"},
+      {"fingerprint"},
+      {"export-key"},
+      {"import-key", "k.reg"},
   };
   for (const auto& args : usageErrors) {
     const CliRun run = Run(args);
@@ -81,7 +115,8 @@ TEST_F(CliTest, HelpAndVersionSucceedAndUsageErrorsGiveTwo) {
 TEST_F(CliTest, KeygenWritesTheKeyFileAndRefusesToReplaceTheKeyWithoutForce) {
   const CliRun first = Run({"keygen", "--bits", "256", "alice@example.com"});
   EXPECT_EQ(first.status, 0);
-  EXPECT_EQ(first.out, (home / "alice@example.com.KVK").string() + "\n");
+  EXPECT_EQ(first.out, (home / "alice@example.com.KVK").string() +
+                           "\n指紋: " + Fingerprint(home / "alice@example.com.KVK") + "\n");
   EXPECT_TRUE(first.err.empty());
   EXPECT_EQ(SplitLines(ReadFile(home / "alice@example.com.KVK"))[2], "256");
   const std::string settings = ReadFile(root / "config" / "Tessaly" / "Corvane.ini");
@@ -99,22 +134,144 @@ TEST_F(CliTest, KeygenWritesTheKeyFileAndRefusesToReplaceTheKeyWithoutForce) {
   EXPECT_EQ(SplitLines(ReadFile(home / "bob.KVK"))[2], "1024");
 }
 
-TEST_F(CliTest, InstallAndKeysManageTheKeyFolder) {
-  EXPECT_EQ(Run({"keys"}).out, "");
-  WriteFile(root / "carol.KVK", "1573\r\n65537\r\n256\r\n");
-  WriteFile(root / "Bob.KVK", "1573\r\n65537\r\n256\r\n");
-  const CliRun install = Run({"install", (root / "carol.KVK").string()});
+TEST_F(CliTest, KeygenAsksOnATerminalAndRefusesWithoutOne) {
+  // No key is stored, but bob.KVK in the program folder is someone else's key.
+  fs::create_directories(home);
+  fs::copy_file(ForeignKey("bob.KVK"), home / "bob.KVK");
+  const std::string foreign = ReadFile(home / "bob.KVK");
+  const CliRun refused = Run({"keygen", "--bits", "256", "bob"});
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_EQ(refused.err, "corvane-cli: ファイル " + (home / "bob.KVK").string() +
+                             " は既に存在します。 置き換えるには --force を付けて下さい。\n");
+  const CliRun declined = RunOnTerminal({"keygen", "--bits", "256", "bob"}, "n\n");
+  EXPECT_EQ(declined.status, 1);
+  EXPECT_NE(declined.err.find("置き換えますか？ [y/N]"), std::string::npos);
+  EXPECT_NE(declined.err.find("中止しました。"), std::string::npos);
+  EXPECT_EQ(ReadFile(home / "bob.KVK"), foreign);
+  EXPECT_FALSE(fs::exists(root / "config" / "Tessaly" / "Corvane.ini"));
+
+  ASSERT_EQ(RunOnTerminal({"keygen", "--bits", "256", "bob"}, "y\n").status, 0);
+  EXPECT_NE(ReadFile(home / "bob.KVK"), foreign);
+  // Now a key is stored: the replacement question comes first, and "no" (or no answer) keeps it.
+  const std::string settings = Settings();
+  const std::string own = ReadFile(home / "bob.KVK");
+  for (const char* answers : {"n\n", ""}) {
+    const CliRun kept = RunOnTerminal({"keygen", "--bits", "256", "bob"}, answers);
+    EXPECT_EQ(kept.status, 1);
+    EXPECT_NE(kept.err.find(kReplaceKeyQuestionText), std::string::npos);
+    EXPECT_EQ(Settings(), settings);
+    EXPECT_EQ(ReadFile(home / "bob.KVK"), own);
+  }
+  // Its own public-key file is replaced with the key, without a second question.
+  const CliRun replaced = RunOnTerminal({"keygen", "--bits", "256", "bob"}, "y\n");
+  EXPECT_EQ(replaced.status, 0);
+  EXPECT_NE(Settings(), settings);
+  EXPECT_NE(ReadFile(home / "bob.KVK"), own);
+}
+
+TEST_F(CliTest, InstallShowsBothFingerprintsBeforeAnotherKeyReplacesOne) {
+  const fs::path carol = ForeignKey("carol.KVK");
+  const std::string first = ReadFile(carol);
+  const CliRun install = Run({"install", carol.string()});
   EXPECT_EQ(install.status, 0);
-  EXPECT_EQ(install.out, (home / "Key" / "carol.KVK").string() + "\n");
-  Run({"install", (root / "Bob.KVK").string()});
-  EXPECT_EQ(Run({"keys"}).out, "Bob\ncarol\n");
-  EXPECT_EQ(Run({"--quiet", "keys"}).out, "Bob\ncarol\n");
+  EXPECT_EQ(install.out, (home / "Key" / "carol.KVK").string() + "\n指紋: " + Fingerprint(carol) + "\n");
+  EXPECT_TRUE(install.err.empty());
+  // The same key again is silent.
+  const CliRun again = Run({"install", carol.string()});
+  EXPECT_EQ(again.status, 0);
+  EXPECT_TRUE(again.err.empty());
+
+  const std::string oldPrint = Fingerprint(carol);
+  const fs::path other = ForeignKey("carol.KVK");
+  const std::string newPrint = Fingerprint(other);
+  const CliRun refused = Run({"install", other.string()});
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_NE(refused.err.find(oldPrint), std::string::npos) << refused.err;
+  EXPECT_NE(refused.err.find(newPrint), std::string::npos) << refused.err;
+  EXPECT_NE(refused.err.find("--force"), std::string::npos) << refused.err;
+  EXPECT_EQ(ReadFile(home / "Key" / "carol.KVK"), first);
+  EXPECT_EQ(RunOnTerminal({"install", other.string()}, "n\n").status, 1);
+  EXPECT_EQ(ReadFile(home / "Key" / "carol.KVK"), first);
+  EXPECT_EQ(RunOnTerminal({"install", other.string()}, "y\n").status, 0);
+  EXPECT_EQ(Fingerprint(home / "Key" / "carol.KVK"), newPrint);
+  ASSERT_EQ(Run({"install", carol.string()}).status, 1);
+  EXPECT_EQ(Run({"install", "--force", carol.string()}).status, 0);
+  EXPECT_EQ(Fingerprint(home / "Key" / "carol.KVK"), oldPrint);
 
   const CliRun missing = Run({"install", (root / "nobody.KVK").string()});
   EXPECT_EQ(missing.status, 1);
   EXPECT_NE(missing.err.find("nobody.KVK"), std::string::npos);
   WriteFile(root / "notes.txt", "x");
   EXPECT_EQ(Run({"install", (root / "notes.txt").string()}).status, 1);
+}
+
+TEST_F(CliTest, KeysAndFingerprintShowWhatTheWizardLists) {
+  EXPECT_EQ(Run({"keys"}).out, "");
+  const fs::path carol = ForeignKey("carol.KVK"), bob = ForeignKey("Bob.KVK"), dave = ForeignKey("dave.kvk");
+  Run({"install", carol.string()});
+  Run({"install", bob.string()});
+  // Keys put into the folder by hand, in any case of ".KVK", are recipients too, as in the wizard.
+  fs::copy_file(dave, home / "Key" / "dave.kvk");
+  WriteFile(home / "Key" / "erin.KVK", "not a key");
+  const CliRun keys = Run({"keys"});
+  EXPECT_EQ(keys.status, 0);
+  EXPECT_EQ(keys.out, "Bob\t" + Fingerprint(bob) + "\ncarol\t" + Fingerprint(carol) + "\ndave\t" +
+                          Fingerprint(dave) + "\nerin\t-\n");
+  EXPECT_NE(keys.err.find("erin.KVK"), std::string::npos);
+  EXPECT_EQ(Run({"--quiet", "keys"}).out, keys.out);
+
+  const CliRun print = Run({"fingerprint", dave.string()});
+  EXPECT_EQ(print.status, 0);
+  EXPECT_EQ(print.out, Fingerprint(dave) + "\n");
+  EXPECT_EQ(Run({"fingerprint", (home / "Key" / "erin.KVK").string()}).status, 1);
+
+  WriteFile(root / "a.txt", "x");
+  const CliRun encrypt = Run({"encrypt", "--to", "dave", (root / "a.txt").string()});
+  EXPECT_EQ(encrypt.status, 0) << encrypt.err;
+  EXPECT_EQ(encrypt.out, (root / "a_dave.KVX").string() + "\n");
+}
+
+TEST_F(CliTest, AKeyPairMovesThroughARegistryExport) {
+  Alice();
+  const std::string settings = Settings();
+  const std::string publicKey = ReadFile(home / "alice@example.com.KVK");
+  const CliRun exported = Run({"export-key", (root / "k.reg").string()});
+  EXPECT_EQ(exported.status, 0) << exported.err;
+  EXPECT_NE(exported.out.find(Fingerprint(home / "alice@example.com.KVK")), std::string::npos);
+  EXPECT_NE(exported.out.find("秘密鍵が含まれています"), std::string::npos);
+  struct stat info {};
+  ASSERT_EQ(::stat((root / "k.reg").c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 07777, 0600u);
+  const std::string bytes = ReadFile(root / "k.reg");
+  const CliRun again = Run({"export-key", (root / "k.reg").string()});
+  EXPECT_EQ(again.status, 1);
+  EXPECT_NE(again.err.find("--force"), std::string::npos);
+  EXPECT_EQ(ReadFile(root / "k.reg"), bytes);
+  EXPECT_EQ(Run({"export-key", "--force", (root / "k.reg").string()}).status, 0);
+
+  // On the other side: a fresh settings store and program folder.
+  {
+    testing::ScopedEnv otherHome{"CORVANE_HOME", root / "other"};
+    testing::ScopedEnv otherConfig{"XDG_CONFIG_HOME", root / "other-config"};
+    const CliRun imported = Run({"import-key", (root / "k.reg").string(), "--name", "alice@example.com"});
+    EXPECT_EQ(imported.status, 0) << imported.err;
+    EXPECT_EQ(imported.out, (root / "other" / "alice@example.com.KVK").string() +
+                                "\n指紋: " + Fingerprint(home / "alice@example.com.KVK") + "\n");
+    EXPECT_EQ(ReadFile(root / "other" / "alice@example.com.KVK"), publicKey);
+  }
+  // Importing another key over a stored one asks, or needs --force.
+  ASSERT_EQ(Run({"keygen", "--force", "--bits", "256", "alice@example.com"}).status, 0);
+  const std::string newer = Settings();
+  const CliRun refused = Run({"import-key", (root / "k.reg").string(), "--name", "alice@example.com"});
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_EQ(refused.err, "corvane-cli: 既に鍵が存在します。 置き換えるには --force を付けて下さい。\n");
+  EXPECT_EQ(Settings(), newer);
+  const CliRun asked =
+      RunOnTerminal({"import-key", (root / "k.reg").string(), "--name", "alice@example.com"}, "y\n");
+  EXPECT_EQ(asked.status, 0) << asked.err;
+  EXPECT_NE(asked.err.find(kReplaceKeyByImportQuestionText), std::string::npos);
+  EXPECT_EQ(ReadFile(home / "alice@example.com.KVK"), publicKey);
+  EXPECT_NE(Settings(), newer);
 }
 
 TEST_F(CliTest, EncryptAndDecryptPrintEachPathAndReportEachFailure) {

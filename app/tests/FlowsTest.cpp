@@ -55,7 +55,7 @@ class FlowTest : public ::testing::Test {
 
   // The user's key pair, stored in the settings; its public half is also the recipient key.
   void MakeKeyPair(int32_t strength = 256) {
-    keyFile = CreateKeyPair({strength, "alice@example.com", true}, kova, settings, home).PublicKeyFile;
+    keyFile = CreateKeyPair({strength, "alice@example.com", true, true}, kova, settings, home).PublicKeyFile;
   }
 
   fs::path Encrypt(const std::string& name, const std::string& content) {
@@ -560,8 +560,8 @@ TEST_F(FlowTest, BadRecipientKeyFilesAreRefusedBeforeAnythingIsWritten) {
   };
   EXPECT_THROW(refused(""), EListError);
   EXPECT_THROW(refused("123\r\n65537\r\n"), EListError);
-  EXPECT_THROW(refused("x\r\n65537\r\n256\r\n"), EConvertError);
-  EXPECT_THROW(refused(n + "\r\n65537\r\nabc\r\n"), EConvertError);
+  EXPECT_THROW(refused("x\r\n65537\r\n256\r\n"), EPublicKeyFile);
+  EXPECT_THROW(refused(n + "\r\n65537\r\nabc\r\n"), EPublicKeyFile);
   EXPECT_THROW(refused(n + "\r\n65537\r\n40\r\n"), EKeyStrength);
   // Numbers that give no usable key: refused rather than packed into a container nobody can open.
   EXPECT_THROW(refused("0\r\n65537\r\n256\r\n"), EPublicKeyFile);

@@ -115,6 +115,49 @@ TEST(IniSettingsStore, AFileInThePlaceOfTheFolderRaisesAFileError) {
   EXPECT_THROW(store.WriteString("KOVA", "P", "1"), EFileError);
 }
 
+// QSettings reports a format error it met while reading after every later write: the write must count
+// as what it was.
+TEST(IniSettingsStore, AFileWithAFormatErrorIsWrittenAndTheWriteReportedAsDone) {
+  TempFolder config;
+  const fs::path file = config.path() / "Tessaly" / "Corvane.ini";
+  fs::create_directories(file.parent_path());
+  for (const char* broken : {"[Setting\nKVK=1\n", "KVK\n", "\xff\xfe\n"}) {
+    std::ofstream(file, std::ios::trunc) << broken;
+    IniSettingsStore store(config.path());
+    store.OpenKey(kCorvaneKeyPath);
+    EXPECT_NO_THROW(store.WriteStrings("KOVA", {{"P", "11"}, {"Q", "13"}})) << broken;
+    store.CloseKey();
+    IniSettingsStore again(config.path());
+    again.OpenKey(kCorvaneKeyPath);
+    EXPECT_EQ(again.ReadString("KOVA", "P", ""), "11") << broken;
+    EXPECT_NE(ReadFile(file).find("Q=13"), std::string::npos) << broken;
+  }
+}
+
+// The file stays writable but its folder does not take the new file QSettings renames into place.
+TEST(IniSettingsStore, AFailedWriteLeavesTheStoredValuesForEveryReader) {
+  for (const char* content : {"[KOVA]\nP=7\n", "[KOVA\nP=7\n"}) {
+    TempFolder config;
+    const fs::path file = config.path() / "Tessaly" / "Corvane.ini";
+    fs::create_directories(file.parent_path());
+    std::ofstream(file) << content;
+    IniSettingsStore store(config.path());
+    store.OpenKey(kCorvaneKeyPath);
+    const std::string before = store.ReadString("KOVA", "P", "");
+    {
+      ReadOnlyFolder readOnly(file.parent_path());
+      if (!readOnly.Ready()) GTEST_SKIP() << "cannot make a folder read-only here";
+      EXPECT_THROW(store.WriteStrings("KOVA", {{"P", "11"}, {"Q", "13"}}), EFileError) << content;
+      EXPECT_EQ(store.ReadString("KOVA", "P", ""), before) << content;
+      EXPECT_EQ(store.ReadString("KOVA", "Q", "none"), "none") << content;
+      IniSettingsStore other(config.path());
+      other.OpenKey(kCorvaneKeyPath);
+      EXPECT_EQ(other.ReadString("KOVA", "P", ""), before) << content;
+    }
+    EXPECT_EQ(ReadFile(file), content);
+  }
+}
+
 TEST(MemorySettingsStore, RecordsWritesInOrderPerKeyPath) {
   MemorySettingsStore store;
   store.OpenKey(kCorvaneKeyPath);

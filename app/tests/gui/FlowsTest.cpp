@@ -45,6 +45,7 @@ class FlowsTest : public QObject {
  private slots:
   void keyPair();
   void replacingTheKeyAsks();
+  void foreignPublicKeyFileAsks();
   void decryptsContainer_data();
   void decryptsContainer();
   void containerForAnotherKey();
@@ -72,6 +73,8 @@ void FlowsTest::keyPair() {
   QCOMPARE(w.Page(), QStringLiteral("TabSheet7"));
   const fs::path file = sandbox.ProgramFolder() / "alice@example.com.KVK";
   QCOMPARE(w.Form().Label7->text(), Q(file));
+  // The caption is the path; its tooltip adds the fingerprint the key's users compare.
+  QCOMPARE(w.Form().Label7->toolTip(), Q(file) + QStringLiteral("\n指紋: ") + FingerprintOf(file));
   QVERIFY(w.Form().Button6->isEnabled());
   const std::string text = ReadAll(file);
   const std::vector<std::string> lines = SplitLines(text);
@@ -111,6 +114,31 @@ void FlowsTest::replacingTheKeyAsks() {
   const std::string after = ReadAll(sandbox.SettingsFile());
   QVERIFY(after != before);
   QVERIFY(after.find("KeyStrength=256") != std::string::npos);
+}
+
+// No key is stored, but the program folder holds someone else's bob.KVK: it is replaced only when the
+// user agrees, and before the key is made.
+void FlowsTest::foreignPublicKeyFileAsks() {
+  TSandbox sandbox;
+  const std::string foreign = NewPublicKeyText();
+  WriteAll(sandbox.ProgramFolder() / "bob.KVK", foreign);
+  TWizard w;
+  w.Dialogs.Answers = {false};
+  w.Start();
+  CreateKeyPair(w, QStringLiteral("bob"), 256);
+  QCOMPARE(w.Dialogs.Messages.size(), 1u);
+  QCOMPARE(w.Dialogs.Messages[0].Kind, TMsgKind::mkWarning);
+  QCOMPARE(w.Dialogs.Messages[0].Buttons, TMsgButtons::mbOKCancel);
+  QVERIFY(w.Dialogs.Messages[0].Text.contains(Q(sandbox.ProgramFolder() / "bob.KVK")));
+  QCOMPARE(w.Page(), QStringLiteral("TabSheet2"));
+  QCOMPARE(ReadAll(sandbox.ProgramFolder() / "bob.KVK"), foreign);
+  QVERIFY(!fs::exists(sandbox.SettingsFile()));
+
+  w.Dialogs.Answers = {true};
+  w.Click("Button6");
+  QCOMPARE(w.Page(), QStringLiteral("TabSheet7"));
+  QVERIFY(ReadAll(sandbox.ProgramFolder() / "bob.KVK") != foreign);
+  QVERIFY(ReadAll(sandbox.SettingsFile()).find("KeyStrength=256") != std::string::npos);
 }
 
 void FlowsTest::decryptsContainer_data() {

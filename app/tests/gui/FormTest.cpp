@@ -30,6 +30,8 @@ class FormTest : public QObject {
   void pickers();
   void startWithoutArgument();
   void startWithPublicKeyFile();
+  void startWithAnotherKeyOfTheSameNameAsks();
+  void recipientTooltipsShowFingerprints();
   void startWithLowerCaseKeyName();
   void startWithContainer();
   void settingsSavedAtShutdown();
@@ -276,7 +278,8 @@ void FormTest::startWithoutArgument() {
 void FormTest::startWithPublicKeyFile() {
   TSandbox sandbox;
   const fs::path key = sandbox.Documents() / "bob@example.com.KVK";
-  WriteAll(key, "123\r\n65537\r\n1024\r\n");
+  const std::string text = NewPublicKeyText();
+  WriteAll(key, text);
   TWizard w;
   TForm1& form = w.Start({QString::fromStdString(key.string())});
   QCOMPARE(w.Dialogs.Messages.size(), 1u);
@@ -284,19 +287,76 @@ void FormTest::startWithPublicKeyFile() {
   QCOMPARE(w.Dialogs.Messages[0].Buttons, TMsgButtons::mbOK);
   QCOMPARE(w.Dialogs.Messages[0].Text, QStringLiteral("bob@example.com.KVKをインストールします。"));
   // The key folder did not exist: it is created, and the copy is whole.
-  QCOMPARE(ReadAll(sandbox.KeyFolder() / "bob@example.com.KVK"), std::string("123\r\n65537\r\n1024\r\n"));
+  QCOMPARE(ReadAll(sandbox.KeyFolder() / "bob@example.com.KVK"), text);
   QCOMPARE(w.Page(), QStringLiteral("TabSheet1"));
   QCOMPARE(form.FileListBox1->count(), 1);
   QCOMPARE(form.FileListBox1->item(0)->text(), QStringLiteral("bob@example.com.KVK"));
 
-  // A file that cannot be read is reported instead of ignored.
-  TWizard again;
-  again.Start({QString::fromStdString((sandbox.Documents() / "missing.KVK").string())});
-  QCOMPARE(again.Dialogs.Messages.size(), 2u);
-  QCOMPARE(again.Dialogs.Messages[1].Kind, TMsgKind::mkError);
-  QVERIFY(again.Dialogs.Messages[1].Text.contains(QStringLiteral("missing.KVK")));
-  QCOMPARE(again.Form().FileListBox1->count(), 1);
-  QCOMPARE(again.Page(), QStringLiteral("TabSheet1"));
+  // A file that cannot be read, or is no usable key, is reported instead of ignored.
+  WriteAll(sandbox.Documents() / "weak.KVK", "123\r\n65537\r\n1024\r\n");
+  for (const char* name : {"missing.KVK", "weak.KVK"}) {
+    TWizard again;
+    again.Start({QString::fromStdString((sandbox.Documents() / name).string())});
+    QCOMPARE(again.Dialogs.Messages.size(), 2u);
+    QCOMPARE(again.Dialogs.Messages[1].Kind, TMsgKind::mkError);
+    QVERIFY(again.Dialogs.Messages[1].Text.contains(QString::fromLatin1(name)));
+    QCOMPARE(again.Form().FileListBox1->count(), 1);
+    QCOMPARE(again.Page(), QStringLiteral("TabSheet1"));
+  }
+}
+
+// A recipient's key is never swapped silently: the question shows both fingerprints.
+void FormTest::startWithAnotherKeyOfTheSameNameAsks() {
+  TSandbox sandbox;
+  const std::string installed = NewPublicKeyText();
+  WriteAll(sandbox.KeyFolder() / "bob.KVK", installed);
+  const fs::path key = sandbox.Documents() / "bob.KVK";
+  WriteAll(key, NewPublicKeyText());
+  const QString oldPrint = FingerprintOf(sandbox.KeyFolder() / "bob.KVK"), newPrint = FingerprintOf(key);
+  TWizard w;
+  w.Dialogs.Answers = {true, false};
+  w.Start({QString::fromStdString(key.string())});
+  QCOMPARE(w.Dialogs.Messages.size(), 2u);
+  const TScriptedDialogs::Message& question = w.Dialogs.Messages[1];
+  QCOMPARE(question.Kind, TMsgKind::mkWarning);
+  QCOMPARE(question.Buttons, TMsgButtons::mbOKCancel);
+  QVERIFY2(question.Text.contains(oldPrint) && question.Text.contains(newPrint), qPrintable(question.Text));
+  QVERIFY(question.Text.contains(QStringLiteral("置き換えますか？")));
+  QCOMPARE(ReadAll(sandbox.KeyFolder() / "bob.KVK"), installed);
+  QCOMPARE(w.Page(), QStringLiteral("TabSheet1"));
+
+  w.Dialogs.Messages.clear();
+  w.Dialogs.Answers = {true, true};
+  w.Start({QString::fromStdString(key.string())});
+  QCOMPARE(w.Dialogs.Messages.size(), 2u);
+  QCOMPARE(ReadAll(sandbox.KeyFolder() / "bob.KVK"), ReadAll(key));
+  // The same key again: no question.
+  w.Dialogs.Messages.clear();
+  w.Start({QString::fromStdString(key.string())});
+  QCOMPARE(w.Dialogs.Messages.size(), 1u);
+  QVERIFY(w.Dialogs.Errors.empty());
+}
+
+void FormTest::recipientTooltipsShowFingerprints() {
+  TSandbox sandbox;
+  WriteAll(sandbox.KeyFolder() / "alice.KVK", NewPublicKeyText());
+  WriteAll(sandbox.KeyFolder() / "bob.kvk", NewPublicKeyText());
+  WriteAll(sandbox.KeyFolder() / "junk.KVK", "1\r\n2\r\n3\r\n");
+  TWizard w;
+  TForm1& form = w.Start();
+  w.Choose("RadioGroup1", 1);
+  w.Click("Button2");
+  QCOMPARE(form.FileListBox1->count(), 3);
+  QCOMPARE(form.FileListBox1->item(0)->toolTip(),
+           QStringLiteral("指紋: ") + FingerprintOf(sandbox.KeyFolder() / "alice.KVK"));
+  QCOMPARE(form.FileListBox1->item(1)->toolTip(),
+           QStringLiteral("指紋: ") + FingerprintOf(sandbox.KeyFolder() / "bob.kvk"));
+  // A file that is no usable key says why.
+  QVERIFY2(form.FileListBox1->item(2)->toolTip().contains(QStringLiteral("junk.KVK")),
+           qPrintable(form.FileListBox1->item(2)->toolTip()));
+  QVERIFY(!form.FileListBox1->item(2)->toolTip().contains(QStringLiteral("指紋")));
+  // The entries' captions are the file names, as before.
+  QCOMPARE(form.FileListBox1->item(1)->text(), QStringLiteral("bob.kvk"));
 }
 
 void FormTest::startWithLowerCaseKeyName() {

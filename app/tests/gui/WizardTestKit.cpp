@@ -7,6 +7,9 @@
 #include <fstream>
 #include <sstream>
 
+#include "app/flows/PublicKeyCheck.h"
+#include "pubkey/Kova.h"
+
 namespace corvane {
 
 namespace fs = std::filesystem;
@@ -105,6 +108,19 @@ void TWizard::Choose(const char* radioGroup, int index) {
 
 QString TWizard::Page() const {
   return form_->Pages->currentWidget()->objectName();
+}
+
+std::string NewPublicKeyText() {
+  TKOVA kova;
+  kova.SetKeyStrength(256);
+  kova.GenerateKeys();
+  std::string n, g;
+  kova.GetPublicKey(n, g);
+  return PublicKeyFileText({n, g, "256"});
+}
+
+QString FingerprintOf(const fs::path& keyFile) {
+  return QString::fromStdString(KeyFingerprint(LoadPublicKeyFile(keyFile)));
 }
 
 fs::path Vectors() {

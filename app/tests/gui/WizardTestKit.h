@@ -110,6 +110,10 @@ class TWizard {
   std::unique_ptr<TForm1> form_;
 };
 
+// The text of a new public-key file (a real 256-bit key, made on the spot).
+std::string NewPublicKeyText();
+// The fingerprint of a public-key file, as the wizard shows it.
+QString FingerprintOf(const std::filesystem::path& keyFile);
 // The known-answer containers and keys (testdata/vectors/container).
 std::filesystem::path Vectors();
 // A path as the form shows it.
