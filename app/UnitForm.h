@@ -125,6 +125,8 @@ class TForm1 : public QWidget {
   void FormCreate(const QStringList& arguments);
   void FormDestroy();
   void InstallKeyFile(const QString& path);
+  // Asks whether an existing file may be replaced; true for "OK".
+  bool AskToReplace(const std::filesystem::path& file);
   void ReadCheckBoxSettings();
   // Runs a handler body; an exception leaving it is shown in the default error box.
   void Guarded(const std::function<void()>& body);

@@ -126,6 +126,12 @@ void TForm1::Button11Click() {
     TEncryptRequest request;
     request.RecipientKeyFile = TextPath(FileListBox1->FileName());
     request.SourceFile = TextPath(Edit2->text());
+    // Asked before the work starts: replacing a container the user already has needs consent.
+    const fs::path container = ContainerFileFor(request);
+    if (NameTaken(container)) {
+      if (!AskToReplace(container)) return;
+      request.ReplaceExisting = true;
+    }
     TEncryptResult result;
     try {
       RunLong(StageText(TFlowStage::stEncrypting), [&](TProgressWork& work) {
@@ -139,30 +145,49 @@ void TForm1::Button11Click() {
   });
 }
 
+bool TForm1::AskToReplace(const fs::path& file) {
+  return services_.Dialogs->MessageBox(TMsgKind::mkWarning,
+                                       PathText(file) + QStringLiteral(" は既に存在します。上書きしますか？"),
+                                       TMsgButtons::mbOKCancel);
+}
+
 void TForm1::Button8Click() {
   // Disabled while it works; enabled again on success, when the user stops before anything happened, or
   // by choosing a container again. After a refusal or an error it stays disabled.
   Button8->setEnabled(false);
   Guarded([&] {
     try {
-      TDecryptRequest request;
-      request.Container = TextPath(Edit4->text());
-      // Asked before the work starts: replacing a file the user already has needs consent.
-      const TContainerMembers members = InspectContainer(request.Container);
-      if (members.OutputExists) {
-        if (!services_.Dialogs->MessageBox(
-                TMsgKind::mkWarning,
-                PathText(members.OutputFile) + QStringLiteral(" は既に存在します。上書きしますか？"),
-                TMsgButtons::mbOKCancel)) {
+      const fs::path container = TextPath(Edit4->text());
+      // The session key is recovered first: questions about the output are asked only about a container
+      // that is the user's.
+      std::unique_ptr<TPreparedDecryption> prepared;
+      RunLong(StageText(TFlowStage::stExtracting), [&](TProgressWork& work) {
+        prepared = PrepareDecryption(container, *kova_, *services_.Settings, ShowProgress(work));
+      });
+      TOutputConsent consent;
+      const fs::path output = prepared->OutputFile();
+      if (prepared->HiddenName()) {
+        // The sender chose the name: the question shows it before anything is written.
+        if (!services_.Dialogs->MessageBox(TMsgKind::mkWarning,
+                                           QString::fromStdString(HiddenOutputNameText(output)) +
+                                               QStringLiteral("\n%1 を作成しますか？").arg(PathText(output)),
+                                           TMsgButtons::mbOKCancel)) {
           Button8->setEnabled(true);
           return;
         }
-        request.ReplaceExisting = true;
+        consent.HiddenName = true;
+      }
+      if (prepared->OutputExists()) {
+        if (!AskToReplace(output)) {
+          Button8->setEnabled(true);
+          return;
+        }
+        consent.ReplaceExisting = true;
       }
       TDecryptResult result;
-      RunLong(StageText(TFlowStage::stExtracting), [&](TProgressWork& work) {
-        result = DecryptContainer(request, *kova_, *services_.Settings, ShowProgress(work));
-      });
+      RunLong(StageText(TFlowStage::stExtracting),
+              [&](TProgressWork& work) { result = prepared->Finish(consent, ShowProgress(work)); });
+      prepared.reset();
       Label11->setText(PathText(result.OutputFolder / ""));
       Label11->setToolTip(Label11->text());
       Show(TabSheet8);

@@ -137,23 +137,25 @@ int32_t TKOVA::GenerateKeys() {
 }
 
 int32_t TKOVA::GenerateKeyPair() {
-  if (fPrimeBits < kMinPrimeBits) throw Exception("The key strength is too small to make a key pair");
+  if (fPrimeBits < kMinPrimeBits) throw Exception("鍵の強度が小さすぎるため、鍵ペアを作成できません。");
   // With g = 0, 1 or -1, L(g) is 0 for every prime: no key could ever decrypt.
-  if (!Present(Base) || !AtLeast(Base, 2)) throw Exception("The key's base g cannot make a key pair");
+  if (!Present(Base) || !AtLeast(Base, 2)) throw Exception("鍵の底 g の値では鍵ペアを作成できません。");
 
   // The new key is built aside and stored whole at the end: an exception on the way leaves the key held
   // before intact, never a mix of old and new values.
   // p must give L(g) an inverse modulo p, or nothing encrypted under the key could be decrypted.
   TBigInt p, pSquared, q;
   for (int draw = 0;; ++draw) {
-    if (draw == kMaxPrimeDraws) throw Exception("Key generation found no usable prime");
+    if (draw == kMaxPrimeDraws)
+      throw Exception("鍵の作成に使える素数が見つかりませんでした。もう一度お試し下さい。");
     p = FindPrime(1);
     pSquared = BigIntSquare(p);
     if (ComputeLOfBaseInverse(p, pSquared)) break;
   }
   // p = q would make n = p^3, whose cube root gives the private key away.
   for (int draw = 0;; ++draw) {
-    if (draw == kMaxPrimeDraws) throw Exception("Key generation found no usable prime");
+    if (draw == kMaxPrimeDraws)
+      throw Exception("鍵の作成に使える素数が見つかりませんでした。もう一度お試し下さい。");
     q = FindPrime(2);
     if (BigIntCompareMagnitude(q, p) != MagnitudeOrder::Equal) break;
   }

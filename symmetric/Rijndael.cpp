@@ -17,9 +17,12 @@ uint64_t BytesLeft(const TStream& source) {
   return size > position ? size - position : 0;
 }
 
-// A source that shrank while being read would otherwise yield a silently truncated result.
-void RequireWhole(uint64_t done, uint64_t count) {
-  if (done != count) throw EFileError("The file ended before all of its bytes could be read");
+// A source that shrank or grew while being read would otherwise yield a silently truncated result: the
+// bytes are read to the real end, which must be where the size said. (A file whose size reads as 0 but
+// that has content, such as those under /proc, counts as grown.)
+void RequireWhole(TStream& source, uint64_t done, uint64_t count) {
+  char beyond;
+  if (done != count || source.Read(&beyond, 1) != 0) throw ESourceChanged();
 }
 
 void TransformFileStream(TStream& source, TStream& destination, std::string_view keyText,
@@ -30,7 +33,7 @@ void TransformFileStream(TStream& source, TStream& destination, std::string_view
   if (progress && !progress(0, count)) throw ECancelled();
   const uint64_t done = encrypt ? cipher.EncryptStreamPart(source, destination, count, progress)
                                 : cipher.DecryptStreamPart(source, destination, count, progress);
-  RequireWhole(done, count);
+  RequireWhole(source, done, count);
 }
 
 void PipelineFileStream(TStream& source, TStream& destination, std::string_view keyText,
@@ -45,7 +48,7 @@ void PipelineFileStream(TStream& source, TStream& destination, std::string_view 
       cipher.DecryptBuffer(data, data, size);
   };
   const TPayloadPlace place = encrypt ? TPayloadPlace::kOutput : TPayloadPlace::kInput;
-  RequireWhole(PipeStream(source, destination, count, transform, place, options), count);
+  RequireWhole(source, PipeStream(source, destination, count, transform, place, options), count);
 }
 
 // A hidden name in the destination's folder, short enough whatever the destination's name is.
@@ -64,7 +67,7 @@ void TransformFile(const std::filesystem::path& sourcePath, const std::filesyste
   std::error_code unknown;
   const std::filesystem::file_status status = std::filesystem::status(sourcePath, unknown);
   if (!unknown && !std::filesystem::is_regular_file(status))
-    throw EFileError("Cannot open file \"" + sourcePath.string() + "\": not a regular file");
+    ThrowFileError(TFileAction::faOpen, sourcePath, EINVAL);
   TFileStream source(sourcePath, TFileMode::fmOpenRead);
   const std::filesystem::path temporary = TemporaryBeside(destinationPath);
   try {
@@ -74,8 +77,7 @@ void TransformFile(const std::filesystem::path& sourcePath, const std::filesyste
     destination.Close();
     std::error_code error;
     std::filesystem::rename(temporary, destinationPath, error);
-    if (error)
-      throw EFileError("Cannot create file \"" + destinationPath.string() + "\": " + error.message());
+    if (error) ThrowFileError(TFileAction::faCreate, destinationPath, error.value());
   } catch (...) {
     std::error_code ignored;
     std::filesystem::remove(temporary, ignored);

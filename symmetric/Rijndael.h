@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <string>
 #include <string_view>
 
 #include "common/Exception.h"
@@ -12,9 +13,16 @@
 
 namespace corvane {
 
+// The source did not end where its size said when the work began: it shrank or grew while being read.
+class ESourceChanged : public EFileError {
+ public:
+  explicit ESourceChanged(const std::string& message = "ファイルの大きさが読み込みの途中で変わりました。")
+      : EFileError(message) {}
+};
+
 // Transforms everything from the source's position to its end and writes it at the destination's
-// position. Neither stream is opened, closed, truncated or repositioned beforehand. Throws EFileError when
-// the source ends before its size said (it shrank while being read).
+// position. Neither stream is opened, closed, truncated or repositioned beforehand. The source is read to
+// its real end: ESourceChanged when that is not where its size said (it shrank or grew while being read).
 void EncryptFileStream(TStream& source, TStream& destination, std::string_view keyText,
                        const TStreamProgress& progress = {});
 void DecryptFileStream(TStream& source, TStream& destination, std::string_view keyText,
@@ -22,9 +30,9 @@ void DecryptFileStream(TStream& source, TStream& destination, std::string_view k
 
 // The same bytes as the two above, with the reading and the writing on a second thread overlapping the
 // cipher (see PipeStream for the threads, the buffers and how failures travel). Everything from the
-// source's position to the size it has at the call is transformed; a source that then ends early throws
-// EFileError as above, once the part read is written; one that grew keeps its new bytes unread, and its
-// position then tells how far the work went. The payload hook sees the ciphertext in order: for
+// source's position to the size it has at the call is transformed and written; a source that ended
+// earlier or goes on beyond it (it shrank or grew meanwhile) then throws ESourceChanged, as above, on
+// the calling thread once the second thread has ended. The payload hook sees the ciphertext in order: for
 // encryption each piece as it is written (on the second thread, beside the chain), for decryption each
 // piece as it is read, before it is decrypted (on the calling thread, which has time to spare there:
 // decryption runs many blocks at once, so the reading and writing are the longer part).

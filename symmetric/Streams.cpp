@@ -8,6 +8,8 @@
 #include <cstring>
 #include <limits>
 
+#include "common/FileErrors.h"
+
 namespace corvane {
 
 namespace {
@@ -29,13 +31,13 @@ int OpenFlags(TFileMode mode) {
 TFileStream::TFileStream(const std::filesystem::path& path, TFileMode mode) : fPath(path) {
   do fHandle = ::open(path.c_str(), OpenFlags(mode) | O_CLOEXEC, 0600);
   while (fHandle < 0 && errno == EINTR);
-  if (fHandle < 0) Fail(mode == TFileMode::fmCreate ? "Cannot create file" : "Cannot open file");
+  if (fHandle < 0) Fail(mode == TFileMode::fmCreate ? TFileAction::faCreate : TFileAction::faOpen);
   struct stat info;
   if (::fstat(fHandle, &info) == 0 && S_ISDIR(info.st_mode)) {
     ::close(fHandle);
     fHandle = -1;
     errno = EISDIR;
-    Fail("Cannot open file");
+    Fail(TFileAction::faOpen);
   }
 }
 
@@ -43,9 +45,8 @@ TFileStream::~TFileStream() {
   if (fHandle >= 0) ::close(fHandle);
 }
 
-void TFileStream::Fail(const char* what) const {
-  const int error = errno;
-  throw EFileError(std::string(what) + " \"" + fPath.string() + "\": " + std::strerror(error));
+void TFileStream::Fail(TFileAction action) const {
+  ThrowFileError(action, fPath, errno);
 }
 
 std::size_t TFileStream::Read(void* buffer, std::size_t count) {
@@ -55,7 +56,7 @@ std::size_t TFileStream::Read(void* buffer, std::size_t count) {
     const ssize_t got = ::read(fHandle, p + done, count - done);
     if (got < 0) {
       if (errno == EINTR) continue;
-      Fail("Cannot read file");
+      Fail(TFileAction::faRead);
     }
     if (got == 0) break;
     done += static_cast<std::size_t>(got);
@@ -71,7 +72,7 @@ void TFileStream::Write(const void* buffer, std::size_t count) {
     const ssize_t put = ::write(fHandle, p + done, count - done);
     if (put < 0) {
       if (errno == EINTR) continue;
-      Fail("Cannot write file");
+      Fail(TFileAction::faWrite);
     }
     done += static_cast<std::size_t>(put);
     fPosition += static_cast<std::size_t>(put);
@@ -80,7 +81,7 @@ void TFileStream::Write(const void* buffer, std::size_t count) {
 
 uint64_t TFileStream::Size() const {
   struct stat info;
-  if (::fstat(fHandle, &info) != 0) Fail("Cannot read the size of file");
+  if (::fstat(fHandle, &info) != 0) Fail(TFileAction::faSize);
   return static_cast<uint64_t>(info.st_size);
 }
 
@@ -91,9 +92,9 @@ uint64_t TFileStream::Position() const {
 void TFileStream::Seek(uint64_t position) {
   if (position > static_cast<uint64_t>(std::numeric_limits<off_t>::max())) {
     errno = EINVAL;
-    Fail("Cannot seek in file");
+    Fail(TFileAction::faSeek);
   }
-  if (::lseek(fHandle, static_cast<off_t>(position), SEEK_SET) < 0) Fail("Cannot seek in file");
+  if (::lseek(fHandle, static_cast<off_t>(position), SEEK_SET) < 0) Fail(TFileAction::faSeek);
   fPosition = position;
 }
 
@@ -104,14 +105,14 @@ void TFileStream::Reserve(uint64_t size) {
 }
 
 void TFileStream::Sync() {
-  if (::fsync(fHandle) != 0) Fail("Cannot write file");
+  if (::fsync(fHandle) != 0) Fail(TFileAction::faWrite);
 }
 
 void TFileStream::Close() {
   if (fHandle < 0) return;
   const int handle = fHandle;
   fHandle = -1;
-  if (::close(handle) != 0 && errno != EINTR) Fail("Cannot write file");
+  if (::close(handle) != 0 && errno != EINTR) Fail(TFileAction::faWrite);
 }
 
 std::size_t TMemoryStream::Read(void* buffer, std::size_t count) {
@@ -132,7 +133,7 @@ void TMemoryStream::Write(const void* buffer, std::size_t count) {
 }
 
 void TMemoryStream::Seek(uint64_t position) {
-  if (position > fData.max_size()) throw EFileError("Cannot seek in memory stream");
+  if (position > fData.max_size()) throw EFileError("メモリ上のデータの範囲を超えた位置には移せません。");
   fPosition = position;
 }
 

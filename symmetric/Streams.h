@@ -9,6 +9,7 @@
 #include <string>
 
 #include "common/Exception.h"
+#include "common/FileErrors.h"
 
 namespace corvane {
 
@@ -18,7 +19,7 @@ using TStreamProgress = std::function<bool(uint64_t done, uint64_t total)>;
 
 class ECancelled : public Exception {
  public:
-  ECancelled() : Exception("Operation cancelled") {}
+  ECancelled() : Exception("処理を中止しました。") {}
 };
 
 class TStream {
@@ -65,7 +66,7 @@ class TFileStream : public TStream {
   const std::filesystem::path& Path() const { return fPath; }
 
  private:
-  [[noreturn]] void Fail(const char* what) const;
+  [[noreturn]] void Fail(TFileAction action) const;
 
   std::filesystem::path fPath;
   int fHandle = -1;

@@ -1,5 +1,7 @@
 #include "app/cli/Command.h"
 
+#include <sys/stat.h>
+
 #include <CLI/CLI.hpp>
 #include <istream>
 #include <ostream>
@@ -72,13 +74,23 @@ void TCliContext::EndProgress() {
   if (fBar) fBar->Finish();
 }
 
+void TWrittenFiles::Add(const std::filesystem::path& file) {
+  struct stat info {};
+  if (::stat(file.c_str(), &info) == 0) fFiles.emplace(info.st_dev, info.st_ino);
+}
+
+bool TWrittenFiles::Contains(const std::filesystem::path& file) const {
+  struct stat info {};
+  return ::stat(file.c_str(), &info) == 0 && fFiles.count({info.st_dev, info.st_ino}) != 0;
+}
+
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, bool errIsTerminal,
            std::istream* terminal) {
-  CLI::App app("Corvane: public-key file encryption for people who exchange files by e-mail.",
+  CLI::App app("Corvane: 電子メールでファイルをやり取りする相手との公開鍵暗号によるファイル暗号化",
                args.empty() ? "corvane-cli" : args.front());
   app.set_version_flag("--version", kVersionText);
   bool quiet = false;
-  app.add_flag("-q,--quiet", quiet, "Print no paths and no progress; failures are still reported");
+  app.add_flag("-q,--quiet", quiet, "パスと進み具合を表示しない（失敗は表示する）");
   app.require_subcommand(1);
   app.fallthrough();
 

@@ -3,10 +3,13 @@
 // subcommand and running one flow. Commands write results to Out and one line per failure to Err.
 
 #include <atomic>
+#include <cstdint>
 #include <filesystem>
 #include <iosfwd>
 #include <memory>
+#include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/flows/FlowCommon.h"
@@ -46,6 +49,9 @@ class TCliContext {
   // Otherwise, and when the user declines, the refusal is printed (followed by kForceHint when there is
   // no terminal, by "中止しました。" when the user declined) and the answer is false.
   bool Consent(const std::string& question, const std::string& refusal);
+  // Prints a warning line on Err the same way, also when Quiet: something the user should know before it
+  // is done.
+  void PrintWarning(const std::string& message) { PrintError(message); }
   // Progress for the flows: draws the bar when shown, and cancels once an interrupt was requested.
   TFlowProgress Progress();
   // Ends the bar's line, if one is drawn.
@@ -57,6 +63,18 @@ class TCliContext {
 
 // What a refusal to replace something without consent ends with.
 inline constexpr const char* kForceHint = " 置き換えるには --force を付けて下さい。";
+
+// The files one command call has written, known by identity (device and inode), so another spelling of a
+// path or a link to it is recognised too.
+class TWrittenFiles {
+ public:
+  void Add(const std::filesystem::path& file);
+  // Whether what has this name now is one of them.
+  bool Contains(const std::filesystem::path& file) const;
+
+ private:
+  std::set<std::pair<uint64_t, uint64_t>> fFiles;
+};
 
 class TCommand {
  public:

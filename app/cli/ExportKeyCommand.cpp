@@ -11,12 +11,12 @@ class TExportKeyCommand : public TCommand {
  public:
   std::string Name() const override { return "export-key"; }
   std::string Description() const override {
-    return "Write your key pair as a registry export (.reg) that Windows' registry editor imports";
+    return "鍵ペアを Windows のレジストリ エディタが読み込めるレジストリ書き出し（.reg）に書き出す";
   }
 
   void Configure(CLI::App& command) override {
-    command.add_flag("--force", fForce, "Replace an existing file");
-    command.add_option("FILE", fFile, "The registry export to write, e.g. corvane-key.reg")->required();
+    command.add_flag("--force", fForce, "既にあるファイルを置き換える");
+    command.add_option("FILE", fFile, "書き出すファイル（例: corvane-key.reg）")->required();
   }
 
   int Execute(TCliContext& context) override {

@@ -11,7 +11,7 @@ class TFingerprintCommand : public TCommand {
  public:
   std::string Name() const override { return "fingerprint"; }
   std::string Description() const override {
-    return "Print the fingerprint of a public-key file, to compare with its owner's";
+    return "公開鍵ファイルの指紋を表示する（持ち主の示す指紋と比べるため）";
   }
 
   void Configure(CLI::App& command) override {

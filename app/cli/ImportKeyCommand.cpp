@@ -12,14 +12,13 @@ class TImportKeyCommand : public TCommand {
  public:
   std::string Name() const override { return "import-key"; }
   std::string Description() const override {
-    return "Take your key pair from a registry export (.reg) and write NAME.KVK into the program folder";
+    return "レジストリ書き出し（.reg）から鍵ペアを取り込み、NAME.KVK をプログラムフォルダに書く";
   }
 
   void Configure(CLI::App& command) override {
-    command.add_option("--name", fName, "File name of the public key, your e-mail address")->required();
-    command.add_flag("--force", fForce,
-                     "Replace the private key already stored, and a NAME.KVK that is not its public key");
-    command.add_option("FILE", fFile, "A registry export holding the key pair")->required();
+    command.add_option("--name", fName, "公開鍵のファイル名（自分の電子メールアドレス）")->required();
+    command.add_flag("--force", fForce, "保存済みの秘密鍵と、その公開鍵ではない NAME.KVK を置き換える");
+    command.add_option("FILE", fFile, "鍵ペアを収めたレジストリ書き出し")->required();
   }
 
   // The export is read and checked before anything is asked.

@@ -11,13 +11,11 @@ namespace {
 class TInstallCommand : public TCommand {
  public:
   std::string Name() const override { return "install"; }
-  std::string Description() const override {
-    return "Install a recipient's public-key file into the key folder";
-  }
+  std::string Description() const override { return "受信者の公開鍵ファイルを鍵フォルダにインストールする"; }
 
   void Configure(CLI::App& command) override {
-    command.add_flag("--force", fForce, "Replace a different key installed under the same name");
-    command.add_option("FILE", fFile, "The recipient's .KVK file")->required();
+    command.add_flag("--force", fForce, "同じ名前で別の鍵がインストールされていれば置き換える");
+    command.add_option("FILE", fFile, "受信者の .KVK ファイル")->required();
   }
 
   // A recipient's key is never swapped silently: both fingerprints are shown first.

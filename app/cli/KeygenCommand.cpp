@@ -11,12 +11,12 @@ namespace {
 // Only plain decimal numbers: CLI11's own integer reading would take "0400" as octal.
 std::string CheckStrength(const std::string& text) {
   if (text.empty() || text.size() > 5 || text.find_first_not_of("0123456789") != std::string::npos) {
-    return "the key strength must be a decimal number of bits";
+    return "鍵の強度はビット数を10進数で指定して下さい";
   }
   const int bits = std::stoi(text);
   if (bits < kMinNewKeyStrength || bits > kMaxNewKeyStrength) {
-    return "the key strength must be " + std::to_string(kMinNewKeyStrength) + " to " +
-           std::to_string(kMaxNewKeyStrength) + " bits";
+    return "鍵の強度は " + std::to_string(kMinNewKeyStrength) + "〜" + std::to_string(kMaxNewKeyStrength) +
+           " ビットで指定して下さい";
   }
   return "";
 }
@@ -25,16 +25,15 @@ class TKeygenCommand : public TCommand {
  public:
   std::string Name() const override { return "keygen"; }
   std::string Description() const override {
-    return "Create your key pair: NAME.KVK in the program folder, the private key in the settings";
+    return "鍵ペアを作成する（公開鍵 NAME.KVK はプログラムフォルダに、秘密鍵は設定に保存される）";
   }
 
   void Configure(CLI::App& command) override {
-    command.add_option("--bits", fBits, "Key strength in bits, 256 to 2048")
+    command.add_option("--bits", fBits, "鍵の強度（ビット数、256〜2048）")
         ->default_str(std::to_string(kDefaultKeyStrength))
         ->check(CLI::Validator(CheckStrength, "BITS", "KeyStrength"));
-    command.add_flag("--force", fForce,
-                     "Replace the private key already stored, and a NAME.KVK that is not its public key");
-    command.add_option("NAME", fName, "File name of the public key, your e-mail address")->required();
+    command.add_flag("--force", fForce, "保存済みの秘密鍵と、その公開鍵ではない NAME.KVK を置き換える");
+    command.add_option("NAME", fName, "公開鍵のファイル名（自分の電子メールアドレス）")->required();
   }
 
   int Execute(TCliContext& context) override {

@@ -13,7 +13,7 @@ class TKeysCommand : public TCommand {
  public:
   std::string Name() const override { return "keys"; }
   std::string Description() const override {
-    return "List the recipients in the key folder with their keys' fingerprints";
+    return "鍵フォルダにある受信者の一覧を、鍵の指紋と共に表示する";
   }
   void Configure(CLI::App&) override {}
 

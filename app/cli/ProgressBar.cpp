@@ -9,27 +9,39 @@ namespace {
 const char* StageLabel(TFlowStage stage) {
   switch (stage) {
     case TFlowStage::stKeyGeneration:
-      return "generating key";
+      return "鍵を作成中";
     case TFlowStage::stEncrypting:
-      return "encrypting";
+      return "暗号化中";
     case TFlowStage::stPacking:
-      return "packing";
+      return "暗号ファイル作成中";
     case TFlowStage::stExtracting:
-      return "extracting";
+      return "展開中";
     case TFlowStage::stDecrypting:
-      return "decrypting";
+      return "復号化中";
   }
   return "";
+}
+
+// The label padded to a fixed number of terminal columns; Japanese characters take two.
+std::string PaddedLabel(TFlowStage stage) {
+  constexpr int kColumns = 20;
+  std::string label = StageLabel(stage);
+  int columns = 0;
+  for (const char c : label) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x80) ++columns;
+    if (byte >= 0xC0) columns += 2;  // the first byte of a multi-byte character
+  }
+  return label + std::string(columns < kColumns ? kColumns - columns : 1, ' ');
 }
 
 }  // namespace
 
 std::string TProgressBar::Render(TFlowStage stage, uint64_t done, uint64_t total, int width) {
-  std::string label = StageLabel(stage);
-  label.resize(15, ' ');
+  const std::string label = PaddedLabel(stage);
   if (total == 0) {
     // Unknown total: the key search reports candidates tested.
-    return label + (stage == TFlowStage::stKeyGeneration ? std::to_string(done) + " candidates" : "");
+    return label + (stage == TFlowStage::stKeyGeneration ? "候補 " + std::to_string(done) + " 個" : "");
   }
   if (done > total) done = total;
   const int percent = static_cast<int>(done * 100 / total);

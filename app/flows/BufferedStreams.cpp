@@ -1,6 +1,7 @@
 #include "app/flows/BufferedStreams.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 
 #include "symmetric/Rijndael.h"
@@ -35,7 +36,8 @@ std::size_t TBufferedFileReader::Read(void* buffer, std::size_t count) {
 }
 
 void TBufferedFileReader::Write(const void*, std::size_t) {
-  throw EFileError("Cannot write file \"" + fFile.Path().string() + "\": opened for reading");
+  throw EFileError("ファイル \"" + fFile.Path().string() + "\" は読み込み用に開かれています。", fFile.Path(),
+                   EBADF);
 }
 
 void TBufferedFileReader::Seek(uint64_t position) {
@@ -50,7 +52,8 @@ TBufferedFileWriter::TBufferedFileWriter(const std::filesystem::path& path, TFil
 }
 
 std::size_t TBufferedFileWriter::Read(void*, std::size_t) {
-  throw EFileError("Cannot read file \"" + fFile.Path().string() + "\": opened for writing");
+  throw EFileError("ファイル \"" + fFile.Path().string() + "\" は書き込み用に開かれています。", fFile.Path(),
+                   EBADF);
 }
 
 void TBufferedFileWriter::Write(const void* buffer, std::size_t count) {

@@ -57,8 +57,8 @@ class TBufferedFileWriter : public TStream {
 // Encrypts a regular file into a new file (mode 0600; an existing one is truncated) under a key text:
 // the bytes of EncryptFileStream, with options.payload seeing the ciphertext as it is written (on the
 // second thread) and options.progress reporting on the calling thread. Returns the bytes encrypted: the
-// source's size when it was opened. A source that shrank meanwhile raises EFileError; one that grew is
-// encrypted as it was when opened, and the caller can tell by its size now. The destination's blocks are
+// source's size when it was opened. A source that shrank or grew meanwhile raises ESourceChanged (with
+// the stream layer's message; the flow may replace it with one naming the file). The destination's blocks are
 // reserved in one step first; it is not flushed to the device, and on a failure it is left as far as it
 // was written (the caller removes it).
 uint64_t EncryptFilePipelined(const std::filesystem::path& source, const std::filesystem::path& destination,

@@ -1,5 +1,6 @@
 #include "app/flows/ContainerArchive.h"
 
+#include <cerrno>
 #include <cstdio>
 
 #include "archive/Archives.h"
@@ -8,6 +9,15 @@ namespace corvane {
 namespace fs = std::filesystem;
 
 namespace {
+
+// The library's status for a write failure other than a full disk (kStatusDiskFull).
+constexpr int32_t kStatusWriteFailed = UNLHA_ERROR_WRITE;
+
+// A write failure the library reported, as a file error about path.
+[[noreturn]] void ThrowWriteFailure(int32_t status, const fs::path& path) {
+  const int error = status == kStatusDiskFull ? ENOSPC : 0;
+  ThrowFileError(TFileAction::faWrite, path, error);
+}
 
 std::string StatusText(int32_t status) {
   char text[16];
@@ -55,27 +65,34 @@ void PackContainer(const fs::path& container, const std::vector<fs::path>& files
   const int32_t status = archive.CompressFiles(nullptr, nullptr, "", {list});
   if (status == kStatusCancelled) throw ECancelled();
   if (status == UNLHA_ERROR_BAD_NAME) throw EArchiver(kNameNotUtf8Text);
+  if (status == kStatusDiskFull || status == kStatusWriteFailed) ThrowWriteFailure(status, container);
   if (status != 0 || !fs::exists(container)) {
     throw EArchiver("暗号ファイル " + container.filename().string() + " を作成できませんでした（" +
                     StatusText(status) + "）。");
   }
 }
 
-std::vector<std::string> ListContainer(const fs::path& container) {
+std::vector<TContainerEntry> ListContainer(const fs::path& container) {
   TArchiveFile archive;
   PrepareArchive(archive, container);
   if (archive.OpenListing(nullptr, 0) != 0) throw EContainerError(kBadContainerText);
-  std::vector<std::string> names;
+  std::vector<TContainerEntry> entries;
   TArchiveEntry entry{};
   int status = archive.FirstEntry("*.*", entry);
   // A container has two members; a listing that runs far past that is not one of ours.
-  while (status == 0 && names.size() <= 16) {
-    names.push_back(ArchiveEntryName(entry));
+  while (status == 0 && entries.size() <= 16) {
+    entries.push_back({ArchiveEntryName(entry), entry.llOriginalSize, entry.llCompressedSize});
     status = archive.NextEntry(entry);
   }
   archive.CloseListing();
   if (status == UNLHA_ERROR_BAD_NAME) throw EContainerError(kUnreadableNameText);
   if (status != UNLHA_NO_MORE_ENTRIES && status != 0) throw EContainerError(kDamagedContainerText);
+  return entries;
+}
+
+std::vector<std::string> ContainerMemberNames(const fs::path& container) {
+  std::vector<std::string> names;
+  for (TContainerEntry& entry : ListContainer(container)) names.push_back(std::move(entry.Name));
   return names;
 }
 
@@ -86,6 +103,7 @@ void ExtractContainer(const fs::path& container, const fs::path& folder, const T
   ConnectProgress(archive, TFlowStage::stExtracting, progress);
   const int32_t status = archive.ExpandFiles(nullptr, nullptr, folder.string(), {members});
   if (status == kStatusCancelled) throw ECancelled();
+  if (status == kStatusDiskFull || status == kStatusWriteFailed) ThrowWriteFailure(status, folder);
   if (status != 0) throw EContainerError(kDamagedContainerText);
 }
 

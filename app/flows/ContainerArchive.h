@@ -3,6 +3,7 @@
 // container format uses: packing two files under bare names, listing the member names, extracting all
 // members into a folder. Library statuses are examined: a failure is an exception, never a silent result.
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -11,18 +12,30 @@
 
 namespace corvane {
 
-// Packs the files (full paths) into a new archive under their bare names. Raises EArchiver when the
-// library reports a failure, ECancelled when progress cancels.
+// Packs the files (full paths) into a new archive under their bare names. Raises EFileError naming the
+// container (with ENOSPC when the library found the disk full) when writing it failed, EArchiver for other
+// failures the library reports, ECancelled when progress cancels.
 void PackContainer(const std::filesystem::path& container, const std::vector<std::filesystem::path>& files,
                    const TFlowProgress& progress);
 
-// The member names, in the archive's order. Raises EContainerError kBadContainerText when the file is not
-// an archive and kDamagedContainerText when its headers are damaged.
-std::vector<std::string> ListContainer(const std::filesystem::path& container);
+// One member as the archive's header lists it. The sizes are what the header claims, before anything is
+// extracted.
+struct TContainerEntry {
+  std::string Name;
+  uint64_t OriginalSize = 0;  // bytes the member extracts to
+  uint64_t PackedSize = 0;    // bytes it takes in the archive
+};
 
-// Extracts the named members (every member when none is named) into folder. Raises EContainerError
-// kDamagedContainerText when the library reports any failure (CRC mismatch, damaged data, unsafe name,
-// write error), ECancelled when progress cancels, EArchiver when a name cannot be put into a command.
+// The members, in the archive's order. Raises EContainerError kBadContainerText when the file is not an
+// archive and kDamagedContainerText when its headers are damaged.
+std::vector<TContainerEntry> ListContainer(const std::filesystem::path& container);
+// Their names only.
+std::vector<std::string> ContainerMemberNames(const std::filesystem::path& container);
+
+// Extracts the named members (every member when none is named) into folder. Raises EFileError naming the
+// folder (with ENOSPC when the library found the disk full) when writing failed, EContainerError
+// kDamagedContainerText for the other failures the library reports (CRC mismatch, damaged data, unsafe
+// name), ECancelled when progress cancels, EArchiver when a name cannot be put into a command.
 void ExtractContainer(const std::filesystem::path& container, const std::filesystem::path& folder,
                       const TFlowProgress& progress, const std::vector<std::string>& members = {});
 

@@ -2,6 +2,8 @@
 
 #include <sys/stat.h>
 
+#include <cerrno>
+
 #include "app/flows/ContainerArchive.h"
 #include "app/flows/WorkFolder.h"
 #include "archive/Archives.h"
@@ -15,6 +17,15 @@ namespace {
 
 // The session-key line is short (two blocks of a few hundred characters); a larger member is not one.
 constexpr std::size_t kMaxSessionKeyFileSize = 1 << 16;
+// The name of the kept version of the container in the work folder; no member can have it, since every
+// member's name ends in ".RJN" or ".Enc".
+constexpr const char* kKeptContainerName = "container.KVX";
+
+// The payload is ciphertext, which does not compress: a member claiming to extract to more than it takes
+// in the archive, beyond what a packer's headers and rounding add, is not a payload but a bomb.
+uint64_t MaxPayloadSize(uint64_t packedSize) {
+  return packedSize + packedSize / 64 + 4096;
+}
 
 // A member must name one file directly in the target folder. The library gives names with '/' between
 // folders; a '\' left in a name is a character of it, as Linux file names may have.
@@ -77,71 +88,119 @@ std::string SessionKeyLine(const fs::path& file) {
   try {
     const std::vector<std::string> lines = SplitLines(ReadSmallFile(file, kMaxSessionKeyFileSize));
     return lines.empty() ? std::string() : lines.front();
-  } catch (const EFileError&) {
+  } catch (const EFileError& error) {
+    if (error.Error() != EFBIG) throw;
     throw EContainerError(kBadContainerText);  // far too large to be a session-key line
   }
 }
 
-struct TSessionKey {
-  std::string Text;
-  ~TSessionKey() { SecureWipe(Text); }
+struct TMembers {
+  std::string SessionKey, Payload;
 };
+
+// The two members, checked on the listing alone: bare names, one of each kind, sizes a real container's
+// members can have. Nothing has been extracted when this refuses.
+TMembers CheckMembers(const std::vector<TContainerEntry>& entries) {
+  for (const TContainerEntry& entry : entries) {
+    if (!SafeMemberName(entry.Name)) RefuseUnsafeName(entry.Name);
+  }
+  const TContainerEntry *sessionKey = nullptr, *payload = nullptr;
+  int sessionKeyMembers = 0, payloadMembers = 0;
+  for (const TContainerEntry& entry : entries) {
+    if (EndsWith(entry.Name, ".RJN")) ++sessionKeyMembers, sessionKey = &entry;
+    if (EndsWith(entry.Name, ".Enc")) ++payloadMembers, payload = &entry;
+  }
+  if (entries.size() != 2 || sessionKeyMembers != 1 || payloadMembers != 1) {
+    throw EContainerError(kBadContainerText);
+  }
+  if (sessionKey->OriginalSize > kMaxSessionKeyFileSize ||
+      payload->OriginalSize > MaxPayloadSize(payload->PackedSize)) {
+    throw EContainerError(kBadContainerText);
+  }
+  const std::string outputName = payload->Name.substr(0, payload->Name.size() - 4);
+  if (!SafeMemberName(outputName)) RefuseUnsafeName(payload->Name);
+  return {sessionKey->Name, payload->Name};
+}
+
+// The container's folder, once the container is known to be a readable file (named before any work).
+fs::path ContainerFolder(const fs::path& container) {
+  const fs::path absolute = fs::absolute(container);
+  CheckReadableFile(absolute);
+  return absolute.parent_path();
+}
 
 }  // namespace
 
-TContainerMembers InspectContainer(const fs::path& containerPath) {
-  const fs::path container = fs::absolute(containerPath);
-  CheckReadableFile(container);
-  const std::vector<std::string> names = ListContainer(container);
-  for (const std::string& name : names) {
-    if (!SafeMemberName(name)) RefuseUnsafeName(name);
+EHiddenOutputName::EHiddenOutputName(fs::path path)
+    : Exception(HiddenOutputNameText(path)), fPath(std::move(path)) {}
+
+std::string HiddenOutputNameText(const fs::path& output) {
+  const std::string name = "\"" + output.filename().string() + "\"";
+  if (output.filename().string().starts_with(kWorkFolderPrefix)) {
+    return "復号化されるファイルの名前 " + name + " は、このプログラムの作業フォルダの名前と同じ形です。";
   }
-  TContainerMembers members;
-  int sessionKeyMembers = 0, payloadMembers = 0;
-  for (const std::string& name : names) {
-    if (EndsWith(name, ".RJN")) ++sessionKeyMembers, members.SessionKeyMember = name;
-    if (EndsWith(name, ".Enc")) ++payloadMembers, members.PayloadMember = name;
-  }
-  if (names.size() != 2 || sessionKeyMembers != 1 || payloadMembers != 1) {
-    throw EContainerError(kBadContainerText);
-  }
-  const std::string outputName = members.PayloadMember.substr(0, members.PayloadMember.size() - 4);
-  if (!SafeMemberName(outputName)) RefuseUnsafeName(members.PayloadMember);
-  members.OutputFile = container.parent_path() / outputName;
-  // A folder that cannot be looked into shows up as a clear error when the work folder is made.
-  std::error_code error;
-  const fs::file_type existing = fs::symlink_status(members.OutputFile, error).type();
-  members.OutputExists = existing != fs::file_type::not_found && existing != fs::file_type::none;
-  return members;
+  return "復号化されるファイルの名前 " + name + " はドットで始まるため、隠しファイルになります。";
+}
+
+TPreparedDecryption::TPreparedDecryption(const fs::path& container, TKOVA& kova, SettingsStore& settings,
+                                         const TFlowProgress& progress)
+    : fFolder(ContainerFolder(container)), fWork(fFolder) {
+  fWork.Run([&] {
+    // Everything below reads this one version, never the container's name again.
+    fContainer = KeepCurrentVersion(fs::absolute(container), fWork, kKeptContainerName, progress);
+    const TMembers members = CheckMembers(ListContainer(fContainer));
+    fSessionKeyMember = members.SessionKey;
+    fPayloadMember = members.Payload;
+    fOutputFile = fFolder / fPayloadMember.substr(0, fPayloadMember.size() - 4);
+
+    // The session key comes first, so a container made for another key is refused before its payload,
+    // which may be large, is written out. A name that cannot be put into a command is reached by
+    // extracting all.
+    fSeparately = ExtractMember(fContainer, fWork, fSessionKeyMember, progress);
+    if (!ExtractedFile(fWork / fSessionKeyMember)) throw EContainerError(kDamagedContainerText);
+    LoadPrivateKey(kova, settings);
+    kova.DecryptText(SessionKeyLine(fWork / fSessionKeyMember), fSessionKey.Text);
+    if (fSessionKey.Text.empty()) throw ENotForYourKey();
+  });
+}
+
+bool TPreparedDecryption::HiddenName() const {
+  return fOutputFile.filename().string().starts_with('.');
+}
+
+bool TPreparedDecryption::OutputExists() const {
+  return NameTaken(fOutputFile);
+}
+
+TDecryptResult TPreparedDecryption::Finish(const TOutputConsent& consent, const TFlowProgress& progress) {
+  if (HiddenName() && !consent.HiddenName) throw EHiddenOutputName(fOutputFile);
+  if (!consent.ReplaceExisting && OutputExists()) throw EOutputExists(fOutputFile);
+  return fWork.Run([&] {
+    if (fSeparately) ExtractMember(fContainer, fWork, fPayloadMember, progress);
+    const fs::path payload = fWork / fPayloadMember;
+    if (!ExtractedFile(payload)) throw EContainerError(kDamagedContainerText);
+    DecryptFileInPlace(payload, fSessionKey.Text, [&progress](uint64_t done, uint64_t total) {
+      return !progress || progress(TFlowStage::stDecrypting, done, total);
+    });
+    // Private while it was written; the user's usual permissions once it is theirs.
+    if (::chmod(payload.c_str(), fWork.NewFileMode()) != 0)
+      ThrowFileError(TFileAction::faWrite, payload, errno);
+    PlaceFile(payload, fOutputFile, consent.ReplaceExisting);
+    return TDecryptResult{fOutputFile, fFolder};
+  });
+}
+
+std::unique_ptr<TPreparedDecryption> PrepareDecryption(const fs::path& container, TKOVA& kova,
+                                                       SettingsStore& settings,
+                                                       const TFlowProgress& progress) {
+  return std::make_unique<TPreparedDecryption>(container, kova, settings, progress);
 }
 
 TDecryptResult DecryptContainer(const TDecryptRequest& request, TKOVA& kova, SettingsStore& settings,
                                 const TFlowProgress& progress) {
-  const fs::path container = fs::absolute(request.Container);
-  const fs::path folder = container.parent_path();
-  const TContainerMembers members = InspectContainer(container);
-  if (!request.ReplaceExisting && members.OutputExists) throw EOutputExists(members.OutputFile);
-
-  TWorkFolder work(folder);
-  // The session key comes first, so a container made for another key is refused before its payload, which
-  // may be large, is written out. A name that cannot be put into a command is reached by extracting all.
-  const bool separately = ExtractMember(container, work, members.SessionKeyMember, progress);
-  if (!ExtractedFile(work / members.SessionKeyMember)) throw EContainerError(kDamagedContainerText);
-
-  LoadPrivateKey(kova, settings);
-  TSessionKey sessionKey;
-  kova.DecryptText(SessionKeyLine(work / members.SessionKeyMember), sessionKey.Text);
-  if (sessionKey.Text.empty()) throw ENotForYourKey();
-
-  if (separately) ExtractMember(container, work, members.PayloadMember, progress);
-  if (!ExtractedFile(work / members.PayloadMember)) throw EContainerError(kDamagedContainerText);
-
-  const fs::path payload = work / members.PayloadMember;
-  DecryptFileInPlace(payload, sessionKey.Text, [&progress](uint64_t done, uint64_t total) {
-    return !progress || progress(TFlowStage::stDecrypting, done, total);
-  });
-  PlaceFile(payload, members.OutputFile, request.ReplaceExisting);
-  return {members.OutputFile, folder};
+  const std::unique_ptr<TPreparedDecryption> prepared =
+      PrepareDecryption(request.Container, kova, settings, progress);
+  return prepared->Finish({request.ReplaceExisting, request.AllowHiddenName}, progress);
 }
 
 }  // namespace corvane

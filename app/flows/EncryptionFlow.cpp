@@ -1,6 +1,10 @@
 #include "app/flows/EncryptionFlow.h"
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
+#include <climits>
 
 #include "app/flows/ContainerArchive.h"
 #include "app/flows/PublicKeyCheck.h"
@@ -35,10 +39,32 @@ std::string WrapSessionKey(const fs::path& keyFile, const std::string& sessionKe
   return cipherText;
 }
 
+// The payload's name is the member name the reader turns back into the source's name, and the container's
+// is the stem the reader and the mail use: neither can be shortened, so one that the source's folder
+// cannot hold is refused before any work, naming the source.
+void CheckNameLengths(const fs::path& source, const std::vector<std::string>& names) {
+  const long max = ::pathconf(source.parent_path().c_str(), _PC_NAME_MAX);
+  const std::size_t limit = max > 0 ? static_cast<std::size_t>(max) : NAME_MAX;
+  for (const std::string& name : names) {
+    if (name.size() > limit) {
+      throw EFileError("ファイル \"" + source.string() + "\" の名前が長すぎるため、暗号ファイルの名前 \"" +
+                           name + "\" を作れません。名前を短くしてから暗号化して下さい。",
+                       source, ENAMETOOLONG);
+    }
+  }
+}
+
 }  // namespace
 
 std::string ContainerStemFor(const std::string& sourceName, const std::string& recipientKeyFileName) {
   return CutLastFour(sourceName) + "_" + CutLastFour(recipientKeyFileName);
+}
+
+fs::path ContainerFileFor(const TEncryptRequest& request) {
+  const fs::path source = fs::absolute(request.SourceFile);
+  return source.parent_path() /
+         (ContainerStemFor(source.filename().string(), request.RecipientKeyFile.filename().string()) +
+          ".KVX");
 }
 
 std::string NewSessionKey() {
@@ -60,24 +86,28 @@ TEncryptResult EncryptFileForRecipient(const TEncryptRequest& request, TKOVA& ko
   const std::string payloadName = sourceName + ".Enc";
   const std::string sessionKeyName = stem + ".RJN";
   const std::string containerName = stem + ".KVX";
+  const fs::path container = source.parent_path() / containerName;
 
   CheckReadableFile(source);  // named before any work is done
+  CheckNameLengths(source, {payloadName, containerName});
+  if (!request.ReplaceExisting && NameTaken(container)) throw EOutputExists(container);
   TWorkFolder work(source.parent_path());
-  EncryptFileInto(source, work / payloadName, sessionKey.Text, [&progress](uint64_t done, uint64_t total) {
-    return !progress || progress(TFlowStage::stEncrypting, done, total);
+  work.Run([&] {
+    EncryptFileInto(source, work / payloadName, sessionKey.Text, [&progress](uint64_t done, uint64_t total) {
+      return !progress || progress(TFlowStage::stEncrypting, done, total);
+    });
+    WriteFileAtomically(work / sessionKeyName, cipherText + "\r\n");
+    PackContainer(work / containerName, {work / sessionKeyName, work / payloadName}, progress);
+
+    // The container must hold exactly the two bare names the reader looks for.
+    std::vector<std::string> members = ContainerMemberNames(work / containerName);
+    std::vector<std::string> expected{sessionKeyName, payloadName};
+    std::sort(members.begin(), members.end());
+    std::sort(expected.begin(), expected.end());
+    if (members != expected) throw EArchiver("暗号ファイル " + containerName + " を作成できませんでした。");
+
+    PlaceFile(work / containerName, container, request.ReplaceExisting);
   });
-  WriteFileAtomically(work / sessionKeyName, cipherText + "\r\n");
-  PackContainer(work / containerName, {work / sessionKeyName, work / payloadName}, progress);
-
-  // The container must hold exactly the two bare names the reader looks for.
-  std::vector<std::string> members = ListContainer(work / containerName);
-  std::vector<std::string> expected{sessionKeyName, payloadName};
-  std::sort(members.begin(), members.end());
-  std::sort(expected.begin(), expected.end());
-  if (members != expected) throw EArchiver("暗号ファイル " + containerName + " を作成できませんでした。");
-
-  const fs::path container = source.parent_path() / containerName;
-  PlaceFile(work / containerName, container, true);
   return {container, stem, CutLastFour(keyFileName)};
 }
 

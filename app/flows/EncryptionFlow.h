@@ -18,6 +18,8 @@ namespace corvane {
 struct TEncryptRequest {
   std::filesystem::path RecipientKeyFile;  // the recipient's ".KVK" file
   std::filesystem::path SourceFile;
+  // Consent to replace an existing container of the same name (the wizard asks, the CLI's --force).
+  bool ReplaceExisting = false;
 };
 
 struct TEncryptResult {
@@ -33,12 +35,17 @@ inline constexpr std::size_t kSessionKeyLength = 32;
 std::string ContainerStemFor(const std::string& sourceName, const std::string& recipientKeyFileName);
 // A fresh session key.
 std::string NewSessionKey();
+// The container the request writes: Stem + ".KVX" beside the source (absolute), so a front end can ask
+// about an existing one first.
+std::filesystem::path ContainerFileFor(const TEncryptRequest& request);
 
 // Encrypts the source for the recipient. Intermediates live in a private temporary folder beside the
-// source and are removed on every path; the container is written there and renamed into place, replacing
-// an existing container of that name whole. The source and the key file are only read; `kova` is left
-// holding the recipient's public key. Raises EFileError (source or key file unreadable, folder not
-// writable), EListError (key file of fewer than three lines), EConvertError / EKeyStrength (bad strength
+// source and are removed on every path; the container is written there and renamed into place. An existing
+// container of that name is replaced whole with ReplaceExisting, and otherwise refused with EOutputExists,
+// before the work and again atomically when placing. The source and the key file are only read; `kova` is
+// left holding the recipient's public key. Raises EFileError (source or key file unreadable, folder not
+// writable, a name too long for the file system), ESourceChanged (the source changed size while read),
+// EDiskFull, EListError (key file of fewer than three lines), EConvertError / EKeyStrength (bad strength
 // line), EPublicKeyFile (numbers that give no usable key), EArchiver (packing failed), ECancelled.
 TEncryptResult EncryptFileForRecipient(const TEncryptRequest& request, TKOVA& kova,
                                        const TFlowProgress& progress = {});

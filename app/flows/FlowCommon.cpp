@@ -6,7 +6,6 @@
 
 #include <cerrno>
 #include <climits>
-#include <cstring>
 
 namespace corvane {
 
@@ -22,8 +21,27 @@ struct TDescriptor {
 
 }  // namespace
 
-void ThrowFileError(const char* what, const std::filesystem::path& path, int error) {
-  throw EFileError(std::string(what) + " \"" + path.string() + "\": " + std::strerror(error));
+namespace {
+
+std::string DiskFullText(const std::filesystem::path& folder, int error) {
+  const std::string name = "\"" + folder.string() + "\"";
+  if (error == EFBIG)
+    return "ファイルがディスクの扱える大きさを超えるため、フォルダ " + name + " に書き込めません。";
+  return "ディスクの空き容量が足りないため、フォルダ " + name + " に書き込めません。";
+}
+
+}  // namespace
+
+EDiskFull::EDiskFull(const std::filesystem::path& folder, int error)
+    : EFileError(DiskFullText(folder, error), folder, error) {}
+
+bool DiskFullError(int error) {
+  return error == ENOSPC || error == EDQUOT || error == EFBIG;
+}
+
+bool NameTaken(const std::filesystem::path& path) {
+  struct stat info {};
+  return ::lstat(path.c_str(), &info) == 0;
 }
 
 bool EndsWith(const std::string& text, const std::string& end) {
@@ -79,7 +97,7 @@ namespace {
 // Opening a pipe without O_NONBLOCK would wait for a writer; the descriptor must be a regular file.
 int OpenRegularFile(const std::filesystem::path& path) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) ThrowFileError("Cannot open file", path, errno);
+  if (fd < 0) ThrowFileError(TFileAction::faOpen, path, errno);
   struct stat info {};
   int error = 0;
   if (::fstat(fd, &info) != 0)
@@ -90,7 +108,7 @@ int OpenRegularFile(const std::filesystem::path& path) {
     error = EINVAL;
   if (error != 0) {
     ::close(fd);
-    ThrowFileError("Cannot open file", path, error);
+    ThrowFileError(TFileAction::faOpen, path, error);
   }
   return fd;
 }
@@ -108,10 +126,10 @@ std::string ReadSmallFile(const std::filesystem::path& path, std::size_t maxSize
   for (;;) {
     const ssize_t got = ::read(file.fd, buffer, sizeof buffer);
     if (got < 0 && errno == EINTR) continue;
-    if (got < 0) ThrowFileError("Cannot read file", path, errno);
+    if (got < 0) ThrowFileError(TFileAction::faRead, path, errno);
     if (got == 0) return data;
     if (data.size() + static_cast<std::size_t>(got) > maxSize)
-      ThrowFileError("Cannot read file", path, EFBIG);
+      ThrowFileError(TFileAction::faRead, path, EFBIG);
     data.append(buffer, static_cast<std::size_t>(got));
   }
 }

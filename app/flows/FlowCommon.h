@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "common/Exception.h"
+#include "common/FileErrors.h"
 #include "symmetric/Streams.h"  // ECancelled, raised when a progress callback cancels
 
 namespace corvane {
@@ -65,6 +66,16 @@ class EOutputExists : public Exception {
   std::filesystem::path fPath;
 };
 
+// The disk holding a folder has no room left (or the user's quota is used up, or a file grew past what the
+// file system allows). Names the user's folder, never the flow's work folder inside it.
+class EDiskFull : public EFileError {
+ public:
+  EDiskFull(const std::filesystem::path& folder, int error);
+};
+
+// Whether a system error means the disk cannot take more: ENOSPC, EDQUOT or EFBIG.
+bool DiskFullError(int error);
+
 // A container that is not one session-key member and one payload member under safe bare names, or whose
 // extraction failed (damaged data).
 class EContainerError : public Exception {
@@ -96,8 +107,8 @@ int32_t KeyStrengthFromText(const std::string& text);
 // Raises EKeyStrength when strength is outside kMinKeyStrength .. kMaxKeyStrength.
 void CheckKeyStrength(int32_t strength);
 
-// Raises EFileError "<what> "<path>": <the system's text for error>".
-[[noreturn]] void ThrowFileError(const char* what, const std::filesystem::path& path, int error);
+// Whether something has this name: a file, a folder, a link (even one that leads nowhere).
+bool NameTaken(const std::filesystem::path& path);
 // Whether text ends with end.
 bool EndsWith(const std::string& text, const std::string& end);
 

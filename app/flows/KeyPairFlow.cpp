@@ -58,7 +58,9 @@ bool KeepAside(const fs::path& target, const fs::path& aside) {
   std::error_code error;
   fs::copy(target, aside, fs::copy_options::copy_symlinks, error);
   if (error) {
-    throw EFileError("公開鍵ファイル " + target.string() + " を退避できません（" + error.message() + "）。");
+    throw EFileError(
+        "公開鍵ファイル " + target.string() + " を退避できません（" + SystemErrorText(error.value()) + "）。",
+        target, error.value());
   }
   return true;
 }
@@ -99,7 +101,9 @@ void CreateProgramFolder(const fs::path& programFolder) {
   std::error_code error;
   fs::create_directories(programFolder, error);
   if (error) {
-    throw EFileError("フォルダ " + programFolder.string() + " を作成できません（" + error.message() + "）。");
+    throw EFileError("フォルダ " + programFolder.string() + " を作成できません（" +
+                         SystemErrorText(error.value()) + "）。",
+                     programFolder, error.value());
   }
 }
 

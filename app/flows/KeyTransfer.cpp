@@ -393,7 +393,7 @@ void WritePrivateFile(const fs::path& path, const std::string& data, bool replac
   TWorkFolder work(folder);
   const fs::path temporary = work / "export.reg";
   const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-  if (fd < 0) ThrowFileError("Cannot create file", path, errno);
+  if (fd < 0) ThrowFileError(TFileAction::faCreate, path, errno);
   int failure = ::fchmod(fd, 0600) == 0 ? 0 : errno;
   for (std::size_t done = 0; failure == 0 && done < data.size();) {
     const ssize_t put = ::write(fd, data.data() + done, data.size() - done);
@@ -402,7 +402,7 @@ void WritePrivateFile(const fs::path& path, const std::string& data, bool replac
   }
   if (failure == 0 && ::fsync(fd) != 0) failure = errno;
   if (::close(fd) != 0 && failure == 0) failure = errno;
-  if (failure != 0) ThrowFileError("Cannot write file", path, failure);
+  if (failure != 0) ThrowFileError(TFileAction::faWrite, path, failure);
   PlaceFile(temporary, path, replace);
 }
 

@@ -163,7 +163,7 @@ void CheckKeyFileKind(const fs::path& path, const std::string& what) {
     const int error = errno;
     if (error == ENOENT || error == ENOTDIR) throw EFileError(name + " が見つかりません。");
     if (error == EACCES) throw EFileError(name + " を開く権限がありません。");
-    throw EFileError(name + " を開けません（" + std::strerror(error) + "）。");
+    throw EFileError(name + " を開けません（" + SystemErrorText(error) + "）。");
   }
   if (S_ISDIR(info.st_mode)) throw EFileError(name + " はフォルダです。");
   if (S_ISFIFO(info.st_mode)) throw EFileError(name + " は名前付きパイプです。");

@@ -94,8 +94,9 @@ TInstalledKey InstallPublicKey(const fs::path& file, const fs::path& keyFolder, 
 
   std::error_code error;
   fs::create_directories(keyFolder, error);
-  if (error)
-    throw EFileError("フォルダ " + keyFolder.string() + " を作成できません（" + error.message() + "）。");
+  if (error) {
+    ThrowFileError(TFileAction::faWriteFolder, keyFolder, error.value());
+  }
   const fs::path target = keyFolder / name;
   if (fs::exists(fs::symlink_status(target, error))) {
     if (fs::is_directory(target, error))

@@ -2,27 +2,80 @@
 // Files a flow produces are made complete out of sight and then put in place in one step: intermediates
 // live in a private folder inside the target folder (same file system, so placing is a rename) that is
 // removed with its content on every path.
+//
+// A process killed midway cannot remove its work folder, which may hold plaintext. Each work folder is
+// therefore marked as its owner's: a marker file inside it stays locked (flock) for as long as the owning
+// object lives, and the kernel drops the lock when the process ends, however it ends. Before a flow makes
+// its own work folder it removes the marked ones in that folder whose lock is free. A folder without the
+// marker, one that is not a real folder of ours, or one whose owner is alive is never touched.
+
+#include <sys/types.h>
 
 #include <filesystem>
 #include <string>
+#include <utility>
 
+#include "app/flows/FlowCommon.h"
+#include "archive/ArchiverErrors.h"
 #include "symmetric/Streams.h"
 
 namespace corvane {
 
+// Every work folder's name: this prefix and six letters or digits.
+inline constexpr const char* kWorkFolderPrefix = ".corvane-";
+
+// Whether a name has the form of a work folder's name.
+bool WorkFolderName(const std::string& name);
+
+// Removes the work folders in parent whose owner process has ended. Never raises: a folder that cannot be
+// looked into is left alone.
+void RemoveAbandonedWorkFolders(const std::filesystem::path& parent);
+
 class TWorkFolder {
  public:
-  // Creates ".corvane-XXXXXX" (mode 0700) in parent; raises EFileError when parent is not writable.
+  // Removes abandoned work folders in parent, then creates ".corvane-XXXXXX" (mode 0700) there, marked as
+  // this process's. Raises EFileError (EDiskFull when the disk is full) naming parent when it cannot.
   explicit TWorkFolder(const std::filesystem::path& parent);
   ~TWorkFolder();
   TWorkFolder(const TWorkFolder&) = delete;
   TWorkFolder& operator=(const TWorkFolder&) = delete;
 
   const std::filesystem::path& Path() const { return fPath; }
+  // The user's folder the work folder lives in.
+  const std::filesystem::path& Folder() const { return fParent; }
   std::filesystem::path operator/(const std::string& name) const { return fPath / name; }
 
+  // Runs work on files in the work folder. A file error about a path inside it is reported against the
+  // user's folder instead, so no message shows the work path: EDiskFull when the disk is full, EFileError
+  // otherwise. An archive error naming a file in it names the file as if it were in the user's folder.
+  // Other errors pass unchanged.
+  template <typename F>
+  decltype(auto) Run(F&& work) const {
+    try {
+      return std::forward<F>(work)();
+    } catch (const EFileError& error) {
+      ThrowForFolder(error);
+      throw;
+    } catch (const EArchiver& error) {
+      ThrowForFolder(error);
+      throw;
+    }
+  }
+
+  // The permission bits a new file gets in this folder: 0666 less the umask (or what a default ACL gives).
+  mode_t NewFileMode() const;
+
  private:
+  // Raises the error restated for the user's folder when it concerns a path inside the work folder.
+  void ThrowForFolder(const EFileError& error) const;
+  // Raises it again with the work folder's part cut out of the paths it names (the archive layer names
+  // the files it was given, and those are in the work folder).
+  void ThrowForFolder(const EArchiver& error) const;
+
+  std::filesystem::path fParent;
   std::filesystem::path fPath;
+  int fFolder = -1;  // the work folder, opened: removal works from it, whatever happens to its name
+  int fOwner = -1;   // the marker, locked while this object lives
 };
 
 // Renames a complete file to its final name. With replace, an existing file of that name is replaced in
@@ -30,9 +83,17 @@ class TWorkFolder {
 // file that appears meanwhile is not overwritten either). Other failures raise EFileError.
 void PlaceFile(const std::filesystem::path& from, const std::filesystem::path& to, bool replace);
 
-// Encrypts a whole file into a new file (mode 0600) under a key text. The destination is a
-// file in a work folder, placed later: it is not flushed to the device here, since an intermediate is
-// deleted anyway and a placed result is renamed only once complete.
+// A name in the work folder for the version of file that exists now: a hard link to it, or a copy where
+// the file system cannot link (another file system, no hard links, a file the user may not link). Later
+// reads of the result see that version, whatever replaces the file meanwhile. The file must be a regular
+// file (EFileError naming it otherwise). A copy reports progress as extraction.
+std::filesystem::path KeepCurrentVersion(const std::filesystem::path& file, const TWorkFolder& work,
+                                         const std::string& name, const TFlowProgress& progress);
+
+// Encrypts a whole file into a new file (mode 0600) under a key text. The destination is a file in a work
+// folder, placed later: it is not flushed to the device here, since an intermediate is deleted anyway and
+// a placed result is renamed only once complete. A source whose size changes while it is read (it is
+// being written, or it is a special file whose size says nothing) raises ESourceChanged naming it.
 void EncryptFileInto(const std::filesystem::path& source, const std::filesystem::path& destination,
                      const std::string& keyText, const TStreamProgress& progress);
 
@@ -43,7 +104,8 @@ void DecryptFileInPlace(const std::filesystem::path& file, const std::string& ke
                         const TStreamProgress& progress);
 
 // Writes data to path through a temporary file in the same folder renamed into place (replacing);
-// new files get mode 0666 less the umask. Raises EFileError.
+// new files get mode 0666 less the umask. The temporary name is never longer than the system allows,
+// whatever the length of path's name. Raises EFileError.
 void WriteFileAtomically(const std::filesystem::path& path, const std::string& data);
 
 }  // namespace corvane

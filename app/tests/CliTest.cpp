@@ -1,8 +1,12 @@
 // corvane-cli run in-process with its output captured; the program and settings folders are temporary.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <spawn.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 
+#include <random>
 #include <sstream>
 
 #include "app/cli/Command.h"
@@ -10,6 +14,7 @@
 #include "app/flows/KeyTransfer.h"
 #include "app/tests/KeyFixture.h"
 #include "platform/tests/TempFolder.h"
+#include "platform/unlha32/unlha32.h"
 
 namespace corvane {
 namespace {
@@ -30,6 +35,36 @@ class CliTest : public ::testing::Test {
     std::ostringstream out, err;
     const int status = RunCli(args, out, err);
     return {status, out.str(), err.str()};
+  }
+
+  // corvane-cli as a process of its own, with the variables added to its environment.
+  CliRun RunProgram(const std::vector<std::string>& args, const std::vector<std::string>& variables) {
+    std::vector<std::string> argv{CORVANE_CLI_PROGRAM};
+    argv.insert(argv.end(), args.begin(), args.end());
+    std::vector<std::string> env = variables;
+    for (char** e = environ; *e != nullptr; ++e) env.emplace_back(*e);
+    const auto pointers = [](std::vector<std::string>& texts) {
+      std::vector<char*> p;
+      for (std::string& text : texts) p.push_back(text.data());
+      p.push_back(nullptr);
+      return p;
+    };
+    std::vector<char*> argp = pointers(argv), envp = pointers(env);
+    const fs::path out = root / "stdout.txt", err = root / "stderr.txt";
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    pid_t pid = -1;
+    const int spawned = posix_spawn(&pid, argp[0], &actions, nullptr, argp.data(), envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0) return {-1, "", "cannot start corvane-cli"};
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    CliRun run{WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadFile(out), ReadFile(err)};
+    fs::remove(out);
+    fs::remove(err);
+    return run;
   }
 
   // As run on a terminal where the user types `answers`.
@@ -287,10 +322,12 @@ TEST_F(CliTest, EncryptAndDecryptPrintEachPathAndReportEachFailure) {
   EXPECT_EQ(std::count(encrypt.err.begin(), encrypt.err.end(), '\n'), 1);
 
   // The recipient may also be named with ".KVK" or by the path of a key file.
-  EXPECT_EQ(Run({"encrypt", "--to", "alice@example.com.KVK", (root / "a.txt").string()}).status, 0);
-  EXPECT_EQ(
-      Run({"encrypt", "--to", (home / "alice@example.com.KVK").string(), (root / "a.txt").string()}).status,
-      0);
+  EXPECT_EQ(Run({"encrypt", "--force", "--to", "alice@example.com.KVK", (root / "a.txt").string()}).status,
+            0);
+  EXPECT_EQ(Run({"encrypt", "--force", "--to", (home / "alice@example.com.KVK").string(),
+                 (root / "a.txt").string()})
+                .status,
+            0);
   const CliRun nobody = Run({"encrypt", "--to", "nobody", (root / "a.txt").string()});
   EXPECT_EQ(nobody.status, 1);
   EXPECT_EQ(nobody.err, "corvane-cli: 受信者 nobody の公開鍵ファイルが見つかりません。\n");
@@ -383,11 +420,175 @@ TEST_F(CliTest, AnInterruptCancelsTheWorkAndLeavesNothing) {
   }
 }
 
+// The names of a folder's entries, hidden ones included, sorted.
+std::vector<std::string> Entries(const fs::path& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+TEST_F(CliTest, OneCallNeverWritesOneContainerTwiceAndNoneIsReplacedUnasked) {
+  Alice();
+  fs::create_directory(root / "in");
+  WriteFile(root / "r.txt", "text");
+  WriteFile(root / "r.doc", "document");
+  const fs::path container = root / "r_alice@example.com.KVX";
+  // The source whose payload a container holds names the file it decrypts to.
+  const auto decryptsTo = [&]() {
+    fs::copy_file(container, root / "in" / "c.KVX", fs::copy_options::overwrite_existing);
+    const CliRun run = Run({"decrypt", "--force", (root / "in" / "c.KVX").string()});
+    return run.out;
+  };
+  struct Step {
+    std::vector<std::string> args;
+    const char* refused;  // the file each step refuses
+    const char* decrypted;
+  };
+  const Step steps[] = {
+      {{"r.txt", "r.doc"}, "r.doc", "r.txt"},
+      {{"r.doc"}, "r_alice@example.com.KVX", "r.txt"},  // exists: --force is needed
+      {{"--force", "r.doc", "r.txt"}, "r.txt", "r.doc"},
+  };
+  for (const Step& step : steps) {
+    std::vector<std::string> args{"encrypt", "--to", "alice@example.com"};
+    for (const std::string& arg : step.args)
+      args.push_back(arg.starts_with("-") ? arg : (root / arg).string());
+    const CliRun run = Run(args);
+    EXPECT_EQ(run.status, 1) << step.refused;
+    EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+    EXPECT_NE(run.err.find(step.refused), std::string::npos) << run.err;
+    EXPECT_EQ(run.out, step.args.size() == 1 ? "" : container.string() + "\n");
+    EXPECT_EQ(decryptsTo(), (root / "in" / step.decrypted).string() + "\n");
+  }
+  EXPECT_NE(Run({"encrypt", "--to", "alice@example.com", (root / "r.doc").string()}).err.find("--force"),
+            std::string::npos);
+}
+
+TEST_F(CliTest, ADecryptedNameStartingWithADotNeedsForceAndIsShownFirst) {
+  Alice();
+  WriteFile(root / ".bashrc", "echo hi");
+  ASSERT_EQ(Run({"encrypt", "--to", "alice@example.com", (root / ".bashrc").string()}).status, 0);
+  for (const char* folder : {"in", "twice"}) {
+    fs::create_directory(root / folder);
+    fs::copy_file(root / ".ba_alice@example.com.KVX", root / folder / "holiday_photos_me@x.KVX");
+  }
+  const fs::path container = root / "in" / "holiday_photos_me@x.KVX";
+  const CliRun refused = Run({"decrypt", container.string()});
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_NE(refused.err.find(".bashrc"), std::string::npos);
+  EXPECT_NE(refused.err.find("--force"), std::string::npos);
+  EXPECT_EQ(Entries(root / "in"), std::vector<std::string>{"holiday_photos_me@x.KVX"});
+
+  const CliRun forced = Run({"--quiet", "decrypt", "--force", container.string()});
+  EXPECT_EQ(forced.status, 0);
+  EXPECT_NE(forced.err.find(".bashrc"), std::string::npos);  // said before it is written, even when quiet
+  EXPECT_EQ(ReadFile(root / "in" / ".bashrc"), "echo hi");
+
+  // Two containers of one call that decrypt to one name: the second is refused, --force or not.
+  fs::copy_file(root / "twice" / "holiday_photos_me@x.KVX", root / "twice" / "again.KVX");
+  const CliRun twice = Run({"decrypt", "--force", (root / "twice" / "holiday_photos_me@x.KVX").string(),
+                            (root / "twice" / "again.KVX").string()});
+  EXPECT_EQ(twice.status, 1);
+  EXPECT_EQ(twice.out, (root / "twice" / ".bashrc").string() + "\n");
+  EXPECT_NE(twice.err.find("again.KVX"), std::string::npos);
+}
+
+TEST_F(CliTest, AFullDiskIsReportedAsSuchNamingTheFolderAndLosesNothing) {
+  Alice();
+  const fs::path docs = root / "docs", in = root / "in";
+  fs::create_directory(docs);
+  fs::create_directory(in);
+  std::mt19937 engine(3);
+  std::string payload(3 << 20, '\0');  // does not compress, so it is stored as it is
+  for (char& c : payload) c = static_cast<char>(engine() & 0xFF);
+  WriteFile(docs / "big.bin", payload);
+  ASSERT_EQ(Run({"encrypt", "--to", "alice@example.com", (docs / "big.bin").string()}).status, 0);
+  const fs::path container = docs / "big_alice@example.com.KVX";
+  const std::string good = ReadFile(container);
+  fs::copy_file(container, in / container.filename());
+#ifdef UNLHA_ERROR_DISK_FULL
+  const bool libraryKnowsFullDisks = true;
+#else
+  const bool libraryKnowsFullDisks = false;  // it reports a write failure, named as such
+#endif
+  struct Case {
+    const char* what;
+    bool encrypt;
+    std::size_t allowed;  // bytes written in the folder before the disk is full
+    bool ownWrite;        // the flow's own write, not the library's
+  };
+  const Case cases[] = {
+      {"the payload", true, 0, true},
+      {"the session-key file", true, 3 << 20, true},
+      {"the container, as the library packs it", true, (3 << 20) + 65536, false},
+      {"the members, as the library extracts them", false, 0, false},
+      {"the decrypted file", false, (3 << 20) + 65536, true},
+  };
+  for (const Case& c : cases) {
+    const fs::path folder = c.encrypt ? docs : in;
+    const std::vector<std::string> before = Entries(folder);
+    // Encrypting replaces the good container, so the full disk must not cost it.
+    const std::vector<std::string> args =
+        c.encrypt ? std::vector<std::string>{"encrypt", "--force", "--to", "alice@example.com",
+                                             (docs / "big.bin").string()}
+                  : std::vector<std::string>{"decrypt", (in / container.filename()).string()};
+    const CliRun run =
+        RunProgram(args, {"LD_PRELOAD=" CORVANE_FULL_DISK_SHIM, "CORVANE_FULL_DISK_DIR=" + folder.string(),
+                          "CORVANE_FULL_DISK_ALLOW=" + std::to_string(c.allowed)});
+    EXPECT_EQ(run.status, 1) << c.what;
+    EXPECT_NE(run.err.find("\"" + folder.string() + "\""), std::string::npos) << c.what << ": " << run.err;
+    EXPECT_EQ(run.err.find(".corvane-"), std::string::npos) << c.what << ": " << run.err;
+    if (c.ownWrite || libraryKnowsFullDisks) {
+      EXPECT_NE(run.err.find("ディスクの空き容量が足りない"), std::string::npos) << c.what << ": " << run.err;
+    }
+    EXPECT_EQ(run.err.find("壊れています"), std::string::npos) << c.what << ": " << run.err;
+    EXPECT_EQ(Entries(folder), before) << c.what;
+    EXPECT_TRUE(ReadFile(folder / container.filename()) == good) << c.what;
+  }
+  // Without the full disk the same runs succeed.
+  EXPECT_EQ(RunProgram({"decrypt", (in / container.filename()).string()}, {}).status, 0);
+  EXPECT_TRUE(ReadFile(in / "big.bin") == payload);
+}
+
+TEST_F(CliTest, EveryMessageIsJapaneseAndShowsNoWorkPath) {
+  Alice();
+  WriteFile(root / "a.txt", "x");
+  ASSERT_EQ(Run({"encrypt", "--to", "alice@example.com", (root / "a.txt").string()}).status, 0);
+  fs::create_directory(root / "locked");
+  fs::copy_file(root / "a_alice@example.com.KVX", root / "locked" / "a_alice@example.com.KVX");
+  WriteFile(root / "locked" / "b.txt", "x");
+  WriteFile(root / "junk.KVX", "not an archive");
+  testing::ReadOnlyFolder locked(root / "locked");
+  const std::vector<std::vector<std::string>> failures = {
+      {"encrypt", "--to", "alice@example.com", (root / "missing.txt").string()},
+      {"encrypt", "--to", "alice@example.com", (root / "locked").string()},
+      {"encrypt", "--to", "alice@example.com", (root / "locked" / "b.txt").string()},
+      {"decrypt", (root / "missing.KVX").string()},
+      {"decrypt", (root / "junk.KVX").string()},
+      {"decrypt", (root / "locked" / "a_alice@example.com.KVX").string()},
+      {"keygen", "--bits", "100", "someone"},
+  };
+  for (const auto& args : failures) {
+    if (!locked.Ready() && args.back().find("locked") != std::string::npos) continue;
+    const CliRun run = Run(args);
+    EXPECT_NE(run.status, 0) << args.back();
+    // Each line is ours and in Japanese (CLI11's own framing of a usage error aside).
+    EXPECT_TRUE(std::any_of(run.err.begin(), run.err.end(), [](char c) { return c & 0x80; }))
+        << args.back() << ": " << run.err;
+    EXPECT_EQ(run.err.find("Cannot"), std::string::npos) << run.err;
+    EXPECT_EQ(run.err.find(".corvane-"), std::string::npos) << run.err;
+  }
+}
+
 TEST(ProgressBar, RendersStageBarAndPercentage) {
-  EXPECT_EQ(TProgressBar::Render(TFlowStage::stEncrypting, 50, 100, 10), "encrypting     [#####.....]  50%");
-  EXPECT_EQ(TProgressBar::Render(TFlowStage::stDecrypting, 7, 0, 10), "decrypting     ");
-  EXPECT_EQ(TProgressBar::Render(TFlowStage::stPacking, 200, 100, 4), "packing        [####] 100%");
-  EXPECT_EQ(TProgressBar::Render(TFlowStage::stKeyGeneration, 12, 0), "generating key 12 candidates");
+  // Labels fill 20 terminal columns, a Japanese character taking two, so the bars line up.
+  EXPECT_EQ(TProgressBar::Render(TFlowStage::stEncrypting, 50, 100, 10),
+            "暗号化中" + std::string(12, ' ') + "[#####.....]  50%");
+  EXPECT_EQ(TProgressBar::Render(TFlowStage::stDecrypting, 7, 0, 10), "復号化中" + std::string(12, ' '));
+  EXPECT_EQ(TProgressBar::Render(TFlowStage::stPacking, 200, 100, 4), "暗号ファイル作成中  [####] 100%");
+  EXPECT_EQ(TProgressBar::Render(TFlowStage::stKeyGeneration, 12, 0),
+            "鍵を作成中" + std::string(10, ' ') + "候補 12 個");
   std::ostringstream out;
   TProgressBar bar(out);
   bar.Update(TFlowStage::stEncrypting, 0, 10);

@@ -13,6 +13,7 @@
 #include "app/flows/EncryptionFlow.h"
 #include "app/flows/KeyPairFlow.h"
 #include "app/flows/PublicKeyFile.h"
+#include "app/tests/FlowFixture.h"
 #include "app/tests/LhaFixture.h"
 #include "archive/Archives.h"
 #include "platform/tests/TempFolder.h"
@@ -21,74 +22,10 @@
 namespace corvane {
 namespace {
 namespace fs = std::filesystem;
+using namespace flowtest;
 using testing::ReadFile;
 using testing::TempFolder;
 using testing::WriteFile;
-using Names = std::vector<std::string>;
-
-std::string RandomBytes(std::size_t size, unsigned seed) {
-  std::mt19937 engine(seed);
-  std::string data(size, '\0');
-  for (char& c : data) c = static_cast<char>(engine() & 0xFF);
-  return data;
-}
-
-// Every entry of a folder, hidden ones included, sorted.
-Names Entries(const fs::path& folder) {
-  Names names;
-  for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename().string());
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
-Names Sorted(Names names) {
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
-class FlowTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    fs::create_directories(src);
-    fs::create_directories(dst);
-  }
-
-  // The user's key pair, stored in the settings; its public half is also the recipient key.
-  void MakeKeyPair(int32_t strength = 256) {
-    keyFile = CreateKeyPair({strength, "alice@example.com", true, true}, kova, settings, home).PublicKeyFile;
-  }
-
-  fs::path Encrypt(const std::string& name, const std::string& content) {
-    WriteFile(src / name, content);
-    return EncryptFileForRecipient({keyFile, src / name}, kova).Container;
-  }
-
-  // A copy of the container in the decryption folder, under the given name.
-  fs::path Received(const fs::path& container, const std::string& name = "") {
-    const fs::path copy = dst / (name.empty() ? container.filename().string() : name);
-    fs::copy_file(container, copy, fs::copy_options::overwrite_existing);
-    return copy;
-  }
-
-  TDecryptResult Decrypt(const fs::path& container, bool replace = false) {
-    return DecryptContainer({container, replace}, kova, settings);
-  }
-
-  // The members of a real container, extracted.
-  std::pair<std::string, std::string> MembersOf(const fs::path& container, const Names& names) {
-    TempFolder out;
-    ExtractContainer(container, out.path(), {});
-    return {ReadFile(out / names[0]), ReadFile(out / names[1])};
-  }
-
-  TempFolder root;
-  fs::path home = root / "home";
-  fs::path src = root / "src";
-  fs::path dst = root / "dst";
-  IniSettingsStore settings{root / "config"};
-  TKOVA kova;
-  fs::path keyFile;
-};
 
 // --- key pairs
 
@@ -200,10 +137,11 @@ TEST_P(RoundTripTest, EncryptsBesideTheSourceAndDecryptsToTheSameBytes) {
   const std::string stem = c.stem;
   EXPECT_EQ(container, src / (stem + ".KVX"));
   EXPECT_EQ(Entries(src), Sorted({c.name, stem + ".KVX"}));
-  EXPECT_EQ(Sorted(ListContainer(container)), Sorted({stem + ".RJN", std::string(c.name) + ".Enc"}));
+  EXPECT_EQ(Sorted(ContainerMemberNames(container)), Sorted({stem + ".RJN", std::string(c.name) + ".Enc"}));
   EXPECT_EQ(ReadFile(src / c.name), content);
 
-  const TDecryptResult result = Decrypt(Received(container));
+  // A hidden name (".profile") is written only with consent.
+  const TDecryptResult result = DecryptContainer({Received(container), false, true}, kova, settings);
   EXPECT_EQ(result.OutputFile, dst / c.name);
   EXPECT_EQ(result.OutputFolder, dst);
   EXPECT_EQ(ReadFile(dst / c.name), content);
@@ -516,7 +454,7 @@ TEST_F(FlowTest, AnExistingOutputIsReplacedOnlyWithConsent) {
   MakeKeyPair();
   const fs::path container = Received(Encrypt("notes.txt", "new"));
   WriteFile(dst / "notes.txt", "old");
-  EXPECT_EQ(InspectContainer(container).OutputFile, dst / "notes.txt");
+  EXPECT_EQ(PrepareDecryption(container, kova, settings)->OutputFile(), dst / "notes.txt");
   try {
     Decrypt(container);
     ADD_FAILURE() << "replaced without consent";
@@ -534,10 +472,12 @@ TEST_F(FlowTest, FilesNamedLikeIntermediatesAreNeverTouched) {
   WriteFile(src / "notes.txt.Enc", "mine");
   WriteFile(src / "notes_alice@example.com.RJN", "mine too");
   WriteFile(src / "notes_alice@example.com.KVX", "an old container, replaced whole");
-  const fs::path container = Encrypt("notes.txt", "data");
+  WriteFile(src / "notes.txt", "data");
+  const fs::path container = EncryptFileForRecipient({keyFile, src / "notes.txt", true}, kova).Container;
   EXPECT_EQ(ReadFile(src / "notes.txt.Enc"), "mine");
   EXPECT_EQ(ReadFile(src / "notes_alice@example.com.RJN"), "mine too");
-  EXPECT_EQ(Sorted(ListContainer(container)), Sorted({"notes_alice@example.com.RJN", "notes.txt.Enc"}));
+  EXPECT_EQ(Sorted(ContainerMemberNames(container)),
+            Sorted({"notes_alice@example.com.RJN", "notes.txt.Enc"}));
 
   // Decrypting beside files of the members' names leaves them as they are too.
   const fs::path received = Received(container);

@@ -184,10 +184,33 @@ class TShrinkingStream : public TMemoryStream {
   uint64_t Size() const override { return TMemoryStream::Size() + 100; }
 };
 
-TEST(FileStream, SourceEndingEarlyIsAnError) {
-  TShrinkingStream source(std::string(1000, 's'));
-  TMemoryStream destination;
-  EXPECT_THROW(EncryptFileStream(source, destination, "k"), EFileError);
+// And one that delivers more than its size claims (a file growing while read, or one whose size reads as 0
+// although it has content) is read to its end and refused, not cut at the size it first had.
+class TGrowingStream : public TMemoryStream {
+ public:
+  using TMemoryStream::TMemoryStream;
+  uint64_t Size() const override { return TMemoryStream::Size() - 100; }
+};
+
+class TEmptyLookingStream : public TMemoryStream {
+ public:
+  using TMemoryStream::TMemoryStream;
+  uint64_t Size() const override { return 0; }
+};
+
+TEST(FileStream, SourceNotEndingWhereItsSizeSaidIsAnError) {
+  TShrinkingStream shrinking(std::string(1000, 's'));
+  TGrowingStream growing(std::string(1000, 's'));
+  TEmptyLookingStream emptyLooking(std::string(1000, 's'));
+  for (TStream* source : std::initializer_list<TStream*>{&shrinking, &growing, &emptyLooking}) {
+    TMemoryStream destination;
+    EXPECT_THROW(EncryptFileStream(*source, destination, "k"), ESourceChanged);
+  }
+  // Through the file interface: a link to a file under /proc, whose size reads as 0.
+  TempDir dir;
+  std::filesystem::create_symlink("/proc/self/status", dir / "status");
+  EXPECT_THROW(EncryptFileStream(dir / "status", dir / "out", "k"), ESourceChanged);
+  EXPECT_FALSE(std::filesystem::exists(dir / "out"));
 }
 
 // Counts are 64-bit: a source of 4 GiB and a few bytes is processed whole, and its tail after the last

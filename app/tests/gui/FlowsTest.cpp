@@ -8,6 +8,7 @@
 #include <QStackedWidget>
 
 #include "app/UnitFormFileList.h"
+#include "app/flows/EncryptionFlow.h"
 #include "app/flows/FlowCommon.h"
 #include "app/tests/gui/WizardTestKit.h"
 
@@ -54,7 +55,31 @@ class FlowsTest : public QObject {
   void encryptThenChoose_data();
   void encryptThenChoose();
   void encryptionErrorKeepsPage();
+  void existingContainerAsks();
+  void hiddenOutputNameAsks();
+  void foreignContainerRefusedBeforeAnyQuestion();
 };
+
+namespace {
+
+// Encrypts source for Alice's vector key, as a sender would.
+fs::path EncryptForAlice(const fs::path& source) {
+  TKOVA kova;
+  return EncryptFileForRecipient({Vectors() / "alice@example.com.KVK", source}, kova).Container;
+}
+
+// Runs the encryption pages with the first recipient and source.
+void EncryptThroughPages(TWizard& w, const fs::path& source) {
+  w.Choose("RadioGroup1", 1);
+  w.Click("Button2");
+  w.Form().FileListBox1->setCurrentRow(0);
+  w.Click("Button7");
+  w.Dialogs.Files.push_back(Q(source));
+  w.Click("Button14");
+  w.Click("Button11");
+}
+
+}  // namespace
 
 void FlowsTest::keyPair() {
   TSandbox sandbox;
@@ -349,6 +374,76 @@ void FlowsTest::encryptionErrorKeepsPage() {
   QCOMPARE(w.Page(), QStringLiteral("TabSheet5"));
   QVERIFY(form.Button11->isEnabled());
   QCOMPARE(Names(sandbox.Documents()), (std::vector<std::string>{"a.txt"}));
+}
+
+void FlowsTest::existingContainerAsks() {
+  TSandbox sandbox;
+  WriteAll(sandbox.KeyFolder() / "alice@example.com.KVK", ReadAll(Vectors() / "alice@example.com.KVK"));
+  const fs::path source = sandbox.Documents() / "notes.txt";
+  const fs::path container = sandbox.Documents() / "notes_alice@example.com.KVX";
+  WriteAll(source, "new");
+  WriteAll(container, "a container the user already has");
+  TWizard w;
+  w.Start();
+  w.Dialogs.Answers = {false};
+  EncryptThroughPages(w, source);
+  QCOMPARE(w.Dialogs.Messages.size(), 1u);
+  QCOMPARE(w.Dialogs.Messages[0].Kind, TMsgKind::mkWarning);
+  QCOMPARE(w.Dialogs.Messages[0].Buttons, TMsgButtons::mbOKCancel);
+  QVERIFY(w.Dialogs.Messages[0].Text.contains(QStringLiteral("notes_alice@example.com.KVX")));
+  QCOMPARE(w.Page(), QStringLiteral("TabSheet5"));
+  QCOMPARE(ReadAll(container), std::string("a container the user already has"));
+  QCOMPARE(Names(sandbox.Documents()),
+           (std::vector<std::string>{"notes.txt", "notes_alice@example.com.KVX"}));
+
+  w.Dialogs.Answers = {true};
+  w.Click("Button11");
+  QVERIFY(w.Dialogs.Errors.empty());
+  QCOMPARE(w.Page(), QStringLiteral("TabSheet6"));
+  QVERIFY(ReadAll(container) != "a container the user already has");
+}
+
+void FlowsTest::hiddenOutputNameAsks() {
+  TSandbox sandbox;
+  StoreAlicesKey(sandbox);
+  const fs::path source = sandbox.Root() / ".bashrc";
+  WriteAll(source, "echo hi");
+  const fs::path container = sandbox.Documents() / "holiday_photos_me@x.KVX";
+  fs::rename(EncryptForAlice(source), container);
+  TWizard w;
+  w.Start({Q(container)});
+  w.Dialogs.Answers = {false};
+  w.Click("Button8");
+  // The question names the file before anything is written; "キャンセル" writes nothing.
+  QCOMPARE(w.Dialogs.Messages.size(), 1u);
+  QCOMPARE(w.Dialogs.Messages[0].Kind, TMsgKind::mkWarning);
+  QCOMPARE(w.Dialogs.Messages[0].Buttons, TMsgButtons::mbOKCancel);
+  QVERIFY(w.Dialogs.Messages[0].Text.contains(Q(sandbox.Documents() / ".bashrc")));
+  QCOMPARE(Names(sandbox.Documents()), (std::vector<std::string>{"holiday_photos_me@x.KVX"}));
+  QCOMPARE(w.Page(), QStringLiteral("TabSheet4"));
+  QVERIFY(w.Form().Button8->isEnabled());
+
+  w.Dialogs.Answers = {true};
+  w.Click("Button8");
+  QCOMPARE(w.Page(), QStringLiteral("TabSheet8"));
+  QCOMPARE(ReadAll(sandbox.Documents() / ".bashrc"), std::string("echo hi"));
+}
+
+void FlowsTest::foreignContainerRefusedBeforeAnyQuestion() {
+  TSandbox sandbox;
+  const fs::path copy = sandbox.Documents() / "letter_alice@example.com.KVX";
+  WriteAll(copy, ReadAll(Vectors() / "letter_alice@example.com.KVX"));
+  WriteAll(sandbox.Documents() / "letter.txt", "mine");
+  TWizard w;
+  w.Start();
+  CreateKeyPair(w, QStringLiteral("someone"), 256);  // not Alice's key
+  w.Start({Q(copy)});
+  w.Click("Button8");
+  // Only the refusal: no question about replacing a file for a container that is not the user's.
+  QCOMPARE(w.Dialogs.Messages.size(), 1u);
+  QCOMPARE(w.Dialogs.Messages[0].Kind, TMsgKind::mkError);
+  QCOMPARE(w.Dialogs.Messages[0].Text, QString::fromUtf8(kNotForYourKeyText));
+  QCOMPARE(ReadAll(sandbox.Documents() / "letter.txt"), std::string("mine"));
 }
 
 QTEST_MAIN(FlowsTest)
