@@ -22,6 +22,14 @@ TIntegrityTag::TIntegrityTag(std::string_view sessionKey, std::string_view fileN
   fMac.Update(&separator, 1);
 }
 
+bool TagText(std::string_view text) {
+  if (text.size() != 2 * THmacSha1::kDigestBytes) return false;
+  for (const char c : text) {
+    if (!((c >= '0' && c <= '9') || (c >= 'A' && c <= 'F'))) return false;
+  }
+  return true;
+}
+
 bool SameTag(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   unsigned char difference = 0;

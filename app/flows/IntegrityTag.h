@@ -38,6 +38,9 @@ class TIntegrityTag {
   THmacSha1 fMac;
 };
 
+// Whether text has a tag's form: 40 upper-case hexadecimal digits.
+bool TagText(std::string_view text);
+
 // Whether two tags are equal, in a time that does not depend on where they differ.
 bool SameTag(std::string_view a, std::string_view b);
 
