@@ -1,6 +1,9 @@
 #include "archive/ArchiverOptions.h"
 
+#include <cerrno>
 #include <fstream>
+
+#include "common/FileErrors.h"
 
 namespace corvane {
 
@@ -107,7 +110,7 @@ int TCmdOpt::AppendResponseFile(const TFileItems& items, const std::string& resp
   std::ofstream file(responseFileName, std::ios::binary | std::ios::trunc);
   if (file) file.write(content.data(), static_cast<std::streamsize>(content.size()));
   if (file) file.close();
-  if (!file) throw EFileError("Cannot create file \"" + responseFileName + "\".");
+  if (!file) ThrowFileError(TFileAction::faCreate, responseFileName, errno);
 
   // The "@" outside the quotes: "@name" in quotes is a file name.
   Append("@" + QuotedText(responseFileName));

@@ -10,6 +10,8 @@
 #include <optional>
 #include <system_error>
 
+#include "common/FileErrors.h"
+
 namespace corvane {
 
 namespace fs = std::filesystem;
@@ -41,7 +43,7 @@ int ParseDigits(const std::string& text, std::size_t from, std::size_t count, co
   int value = 0;
   for (std::size_t k = from; k < from + count; ++k) {
     const char c = text[k];
-    if (c < '0' || c > '9') throw EConvertError("'" + whole + "' is not a valid date");
+    if (c < '0' || c > '9') throw EConvertError("'" + whole + "' は正しい日付ではありません");
     value = value * 10 + (c - '0');
   }
   return value;
@@ -119,10 +121,14 @@ class BaseDirectoryScope {
     if (baseDirectory.empty()) return;
     std::error_code error;
     const fs::path current = fs::current_path(error);
-    if (error) throw EFileError("The current folder cannot be read: " + error.message());
+    if (error) ThrowFileError(TFileAction::faOpen, ".", error.value());
     saved_ = current;
     fs::current_path(baseDirectory, error);
-    if (error) throw EFileError("Cannot change the current folder to \"" + baseDirectory + "\".");
+    if (error) {
+      throw EFileError(
+          "フォルダ \"" + baseDirectory + "\" に移れません（" + SystemErrorText(error.value()) + "）。",
+          baseDirectory, error.value());
+    }
   }
   ~BaseDirectoryScope() {
     if (!saved_) return;
@@ -276,7 +282,7 @@ TDateTime ParseDateBound(const std::string& text, const std::string& defaultTime
   const std::chrono::year_month_day date{std::chrono::year{year},
                                          std::chrono::month{static_cast<unsigned>(month)},
                                          std::chrono::day{static_cast<unsigned>(day)}};
-  if (year < 1 || !date.ok()) throw EConvertError("'" + text + "' is not a valid date");
+  if (year < 1 || !date.ok()) throw EConvertError("'" + text + "' は正しい日付ではありません");
   if (hour > 23 || minute > 59 || second > 59) throw EConvertError("'" + text + "' is not a valid time");
   return LocalSeconds(year, static_cast<unsigned>(month), static_cast<unsigned>(day), hour, minute, second);
 }

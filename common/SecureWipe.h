@@ -1,6 +1,8 @@
 #pragma once
 // Overwrites key material with stores the compiler may not remove as dead.
 
+#include <string.h>
+
 #include <cstddef>
 #include <string>
 #include <vector>
@@ -14,8 +16,9 @@ inline void SecureFill(void* data, std::size_t size, unsigned char value) {
   asm volatile("" : : "r"(data) : "memory");
 }
 
+// At memset speed, which matters for large buffers; the C library promises the stores are kept.
 inline void SecureWipe(void* data, std::size_t size) {
-  SecureFill(data, size, 0);
+  explicit_bzero(data, size);
 }
 
 inline void SecureWipe(std::string& text) {

@@ -9,18 +9,12 @@ namespace corvane {
 
 void DigestText(std::string_view text, std::string& digest) {
   if (text.empty()) return;
-  static constexpr char kHex[] = "0123456789ABCDEF";
   TSha1 hash;
   hash.HashInit();
   hash.HashUpdate(text.data(), text.size());
   uint8_t bytes[TSha1::kDigestBytes];
   hash.HashFinal(bytes);
-  std::string out;
-  out.reserve(2 * sizeof bytes);
-  for (uint8_t b : bytes) {
-    out += kHex[b >> 4];
-    out += kHex[b & 0x0F];
-  }
+  std::string out = UpperHex({reinterpret_cast<const char*>(bytes), sizeof bytes});
   SecureWipe(bytes, sizeof bytes);
   digest.swap(out);
   SecureWipe(out);

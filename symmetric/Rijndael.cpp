@@ -10,22 +10,45 @@ namespace corvane {
 
 namespace {
 
+// Everything from the current position to the end; a stream positioned past its end has nothing left.
+uint64_t BytesLeft(const TStream& source) {
+  const uint64_t size = source.Size();
+  const uint64_t position = source.Position();
+  return size > position ? size - position : 0;
+}
+
+// A source that shrank or grew while being read would otherwise yield a silently truncated result: the
+// bytes are read to the real end, which must be where the size said. (A file whose size reads as 0 but
+// that has content, such as those under /proc, counts as grown.)
+void RequireWhole(TStream& source, uint64_t done, uint64_t count) {
+  char beyond;
+  if (done != count || source.Read(&beyond, 1) != 0) throw ESourceChanged();
+}
+
 void TransformFileStream(TStream& source, TStream& destination, std::string_view keyText,
                          const TStreamProgress& progress, bool encrypt) {
   TRijndael cipher;
   cipher.KeyFromText(keyText, HashClass<TSha1>);
-  // Everything from the current position to the end; a stream positioned past its end has nothing left.
-  const uint64_t size = source.Size();
-  const uint64_t position = source.Position();
-  const uint64_t count = size > position ? size - position : 0;
+  const uint64_t count = BytesLeft(source);
   if (progress && !progress(0, count)) throw ECancelled();
   const uint64_t done = encrypt ? cipher.EncryptStreamPart(source, destination, count, progress)
                                 : cipher.DecryptStreamPart(source, destination, count, progress);
-  // A source that shrank or grew while being read would otherwise yield a silently truncated result: the
-  // bytes are read to the real end, which must be where the size said. (A file whose size reads as 0 but
-  // that has content, such as those under /proc, counts as grown.)
-  char beyond;
-  if (done != count || source.Read(&beyond, 1) != 0) throw ESourceChanged();
+  RequireWhole(source, done, count);
+}
+
+void PipelineFileStream(TStream& source, TStream& destination, std::string_view keyText,
+                        const TPipelineOptions& options, bool encrypt) {
+  TRijndael cipher;
+  cipher.KeyFromText(keyText, HashClass<TSha1>);
+  const uint64_t count = BytesLeft(source);
+  const auto transform = [&cipher, encrypt](uint8_t* data, std::size_t size) {
+    if (encrypt)
+      cipher.EncryptBuffer(data, data, size);
+    else
+      cipher.DecryptBuffer(data, data, size);
+  };
+  const TPayloadPlace place = encrypt ? TPayloadPlace::kOutput : TPayloadPlace::kInput;
+  RequireWhole(source, PipeStream(source, destination, count, transform, place, options), count);
 }
 
 // A hidden name in the destination's folder, short enough whatever the destination's name is.
@@ -72,6 +95,16 @@ void EncryptFileStream(TStream& source, TStream& destination, std::string_view k
 void DecryptFileStream(TStream& source, TStream& destination, std::string_view keyText,
                        const TStreamProgress& progress) {
   TransformFileStream(source, destination, keyText, progress, false);
+}
+
+void EncryptFileStreamPipelined(TStream& source, TStream& destination, std::string_view keyText,
+                                const TPipelineOptions& options) {
+  PipelineFileStream(source, destination, keyText, options, true);
+}
+
+void DecryptFileStreamPipelined(TStream& source, TStream& destination, std::string_view keyText,
+                                const TPipelineOptions& options) {
+  PipelineFileStream(source, destination, keyText, options, false);
 }
 
 void EncryptFileStream(const std::filesystem::path& source, const std::filesystem::path& destination,

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "common/Exception.h"
+#include "symmetric/StreamPipeline.h"
 #include "symmetric/Streams.h"
 
 namespace corvane {
@@ -26,6 +27,19 @@ void EncryptFileStream(TStream& source, TStream& destination, std::string_view k
                        const TStreamProgress& progress = {});
 void DecryptFileStream(TStream& source, TStream& destination, std::string_view keyText,
                        const TStreamProgress& progress = {});
+
+// The same bytes as the two above, with the reading and the writing on a second thread overlapping the
+// cipher (see PipeStream for the threads, the buffers and how failures travel). Everything from the
+// source's position to the size it has at the call is transformed and written; a source that ended
+// earlier or goes on beyond it (it shrank or grew meanwhile) then throws ESourceChanged, as above, on
+// the calling thread once the second thread has ended. The payload hook sees the ciphertext in order: for
+// encryption each piece as it is written (on the second thread, beside the chain), for decryption each
+// piece as it is read, before it is decrypted (on the calling thread, which has time to spare there:
+// decryption runs many blocks at once, so the reading and writing are the longer part).
+void EncryptFileStreamPipelined(TStream& source, TStream& destination, std::string_view keyText,
+                                const TPipelineOptions& options = {});
+void DecryptFileStreamPipelined(TStream& source, TStream& destination, std::string_view keyText,
+                                const TPipelineOptions& options = {});
 
 // The same from one regular file into another. The destination is written under a temporary name in its
 // folder (mode 0600) and renamed into place when complete, replacing any file of that name, so source and

@@ -100,4 +100,15 @@ bool TSha1::SelfTest() {
   return true;
 }
 
+std::string UpperHex(std::string_view bytes) {
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  std::string hex;
+  hex.reserve(2 * bytes.size());
+  for (unsigned char c : bytes) {
+    hex += kDigits[c >> 4];
+    hex += kDigits[c & 15];
+  }
+  return hex;
+}
+
 }  // namespace corvane

@@ -43,4 +43,7 @@ class TSha1 : public THash {
   uint8_t fBuffer[64] = {};
 };
 
+// A digest (or any byte string) as upper-case hexadecimal digits, first byte first.
+std::string UpperHex(std::string_view bytes);
+
 }  // namespace corvane

@@ -98,6 +98,12 @@ void TFileStream::Seek(uint64_t position) {
   fPosition = position;
 }
 
+void TFileStream::Reserve(uint64_t size) {
+  const auto limit = static_cast<uint64_t>(std::numeric_limits<off_t>::max());
+  if (size == 0 || fPosition > limit || size > limit - fPosition) return;
+  ::fallocate(fHandle, FALLOC_FL_KEEP_SIZE, static_cast<off_t>(fPosition), static_cast<off_t>(size));
+}
+
 void TFileStream::Sync() {
   if (::fsync(fHandle) != 0) Fail(TFileAction::faWrite);
 }

@@ -55,6 +55,10 @@ class TFileStream : public TStream {
   uint64_t Position() const override;
   void Seek(uint64_t position) override;
 
+  // Tells the file system that `size` more bytes are coming from the current position, so it allocates
+  // their blocks in one step rather than page by page as they are written. Only a hint: nothing is
+  // reported and the file's size does not change.
+  void Reserve(uint64_t size);
   // Flushes written data to the device; throws EFileError when the system reports a failure.
   void Sync();
   // Closes the descriptor, reporting a deferred write error that a silent close would lose.

@@ -52,6 +52,10 @@ class TCliContext {
   // Prints a warning line on Err the same way, also when Quiet: something the user should know before it
   // is done.
   void PrintWarning(const std::string& message) { PrintError(message); }
+  // Prints a notice line on Err the same way, unless Quiet.
+  void PrintNotice(const std::string& message) {
+    if (!Quiet) PrintError(message);
+  }
   // Progress for the flows: draws the bar when shown, and cancels once an interrupt was requested.
   TFlowProgress Progress();
   // Ends the bar's line, if one is drawn.

@@ -65,6 +65,10 @@ class TDecryptCommand : public TCommand {
     const TDecryptResult result = prepared->Finish({fForce, fForce}, context.Progress());
     context.EndProgress();
     written.Add(result.OutputFile);
+    if (!result.Tagged) {
+      context.PrintNotice(container +
+                          " には改ざんを検出するための検査値がありません（以前の形式の暗号ファイル）。");
+    }
     context.PrintResult(result.OutputFile.string());
     return true;
   }

@@ -4,6 +4,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "symmetric/Rijndael.h"
+
 namespace corvane {
 
 namespace {
@@ -82,6 +84,25 @@ void TBufferedFileWriter::Flush() {
 void TBufferedFileWriter::Close() {
   Flush();
   fFile.Close();
+}
+
+uint64_t EncryptFilePipelined(const std::filesystem::path& source, const std::filesystem::path& destination,
+                              std::string_view keyText, const TPipelineOptions& options) {
+  TFileStream in(source, TFileMode::fmOpenRead);
+  TFileStream out(destination, TFileMode::fmCreate);
+  out.Reserve(in.Size());
+  EncryptFileStreamPipelined(in, out, keyText, options);
+  out.Close();
+  return in.Position();
+}
+
+uint64_t DecryptFileInPlacePipelined(const std::filesystem::path& file, std::string_view keyText,
+                                     const TPipelineOptions& options) {
+  TFileStream in(file, TFileMode::fmOpenRead);
+  TFileStream out(file, TFileMode::fmOpenWrite);
+  DecryptFileStreamPipelined(in, out, keyText, options);
+  out.Close();
+  return in.Position();
 }
 
 }  // namespace corvane

@@ -1,11 +1,16 @@
 #pragma once
 // File streams with a large buffer in front of the descriptor. The cipher layer reads and writes in pieces
 // of 8 KiB; gathering them into 1 MiB reads and writes saves most of the system calls on large files.
-// The bytes read and written are exactly those of an unbuffered stream.
+// The bytes read and written are exactly those of an unbuffered stream. And whole-file encryption and
+// decryption through the pipelined streams, which read and write straight from their own large buffers
+// on a second thread beside the cipher.
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
+#include <string_view>
 
+#include "symmetric/StreamPipeline.h"
 #include "symmetric/Streams.h"
 
 namespace corvane {
@@ -48,5 +53,22 @@ class TBufferedFileWriter : public TStream {
   TFileStream fFile;
   std::string fBuffer;
 };
+
+// Encrypts a regular file into a new file (mode 0600; an existing one is truncated) under a key text:
+// the bytes of EncryptFileStream, with options.payload seeing the ciphertext as it is written (on the
+// second thread) and options.progress reporting on the calling thread. Returns the bytes encrypted: the
+// source's size when it was opened. A source that shrank or grew meanwhile raises ESourceChanged (with
+// the stream layer's message; the flow may replace it with one naming the file). The destination's blocks are
+// reserved in one step first; it is not flushed to the device, and on a failure it is left as far as it
+// was written (the caller removes it).
+uint64_t EncryptFilePipelined(const std::filesystem::path& source, const std::filesystem::path& destination,
+                              std::string_view keyText, const TPipelineOptions& options);
+
+// Decrypts a file over itself: each piece is written back only after it was read (the second thread
+// reads ahead of its own writing), so no ciphertext is overwritten before it is used. options.payload
+// sees the ciphertext as read, before it is decrypted, on the calling thread. Returns the bytes decrypted,
+// as above. The mode of the file is not changed.
+uint64_t DecryptFileInPlacePipelined(const std::filesystem::path& file, std::string_view keyText,
+                                     const TPipelineOptions& options);
 
 }  // namespace corvane

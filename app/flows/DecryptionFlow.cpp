@@ -3,8 +3,10 @@
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <optional>
 
 #include "app/flows/ContainerArchive.h"
+#include "app/flows/IntegrityTag.h"
 #include "app/flows/WorkFolder.h"
 #include "archive/Archives.h"
 #include "common/SecureWipe.h"
@@ -83,11 +85,11 @@ bool ExtractMember(const fs::path& container, const TWorkFolder& work, const std
   }
 }
 
-// Line 1 of the extracted session-key member.
-std::string SessionKeyLine(const fs::path& file) {
+// The lines of the extracted session-key member: the wrapped session key, then (in a tagged container)
+// the integrity tag.
+std::vector<std::string> SessionKeyLines(const fs::path& file) {
   try {
-    const std::vector<std::string> lines = SplitLines(ReadSmallFile(file, kMaxSessionKeyFileSize));
-    return lines.empty() ? std::string() : lines.front();
+    return SplitLines(ReadSmallFile(file, kMaxSessionKeyFileSize));
   } catch (const EFileError& error) {
     if (error.Error() != EFBIG) throw;
     throw EContainerError(kBadContainerText);  // far too large to be a session-key line
@@ -159,9 +161,21 @@ TPreparedDecryption::TPreparedDecryption(const fs::path& container, TKOVA& kova,
     fSeparately = ExtractMember(fContainer, fWork, fSessionKeyMember, progress);
     if (!ExtractedFile(fWork / fSessionKeyMember)) throw EContainerError(kDamagedContainerText);
     LoadPrivateKey(kova, settings);
-    kova.DecryptText(SessionKeyLine(fWork / fSessionKeyMember), fSessionKey.Text);
+    const std::vector<std::string> lines = SessionKeyLines(fWork / fSessionKeyMember);
+    fSessionKeyLine = lines.empty() ? std::string() : lines.front();
+    kova.DecryptText(fSessionKeyLine, fSessionKey.Text);
     if (fSessionKey.Text.empty()) throw ENotForYourKey();
+    // The key's length says whether the container carries a tag; the scheme's own check covers the key,
+    // so the marker cannot be changed unnoticed. A tagged container without a well-formed tag is damaged.
+    if (Tagged()) {
+      if (lines.size() < 2 || !TagText(lines[1])) throw EContainerError(kDamagedContainerText);
+      fTag = lines[1];
+    }
   });
+}
+
+bool TPreparedDecryption::Tagged() const {
+  return fSessionKey.Text.size() == kTaggedSessionKeyLength;
 }
 
 bool TPreparedDecryption::HiddenName() const {
@@ -179,14 +193,22 @@ TDecryptResult TPreparedDecryption::Finish(const TOutputConsent& consent, const 
     if (fSeparately) ExtractMember(fContainer, fWork, fPayloadMember, progress);
     const fs::path payload = fWork / fPayloadMember;
     if (!ExtractedFile(payload)) throw EContainerError(kDamagedContainerText);
-    DecryptFileInPlace(payload, fSessionKey.Text, [&progress](uint64_t done, uint64_t total) {
-      return !progress || progress(TFlowStage::stDecrypting, done, total);
-    });
+    std::optional<TIntegrityTag> tag;
+    if (Tagged()) tag.emplace(fSessionKey.Text, fOutputFile.filename().string(), fSessionKeyLine);
+    DecryptFileInPlace(
+        payload, fSessionKey.Text,
+        [&progress](uint64_t done, uint64_t total) {
+          return !progress || progress(TFlowStage::stDecrypting, done, total);
+        },
+        tag ? tag->Hook() : TPayloadHook());
+    // Checked before the output is put in place: a container changed by anyone but its sender leaves
+    // nothing under the output's name.
+    if (tag && !SameTag(tag->FinalHex(), fTag)) throw EContainerError(kDamagedContainerText);
     // Private while it was written; the user's usual permissions once it is theirs.
     if (::chmod(payload.c_str(), fWork.NewFileMode()) != 0)
       ThrowFileError(TFileAction::faWrite, payload, errno);
     PlaceFile(payload, fOutputFile, consent.ReplaceExisting);
-    return TDecryptResult{fOutputFile, fFolder};
+    return TDecryptResult{fOutputFile, fFolder, Tagged()};
   });
 }
 

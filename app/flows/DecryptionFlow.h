@@ -39,6 +39,7 @@ struct TDecryptRequest {
 struct TDecryptResult {
   std::filesystem::path OutputFile;
   std::filesystem::path OutputFolder;  // the container's folder
+  bool Tagged = false;                 // the container carried an integrity tag, and it held
 };
 
 // The output's name starts with "." and the request did not agree to that.
@@ -67,6 +68,9 @@ class TPreparedDecryption {
 
   // The output: container folder / payload member less ".Enc".
   const std::filesystem::path& OutputFile() const { return fOutputFile; }
+  // Whether the container carries an integrity tag (its session key has kTaggedSessionKeyLength
+  // characters); older containers decrypt without one.
+  bool Tagged() const;
   // Whether its name needs TOutputConsent::HiddenName.
   bool HiddenName() const;
   // Whether something already has the output's name (a link too, even one that leads nowhere); asked now.
@@ -84,6 +88,8 @@ class TPreparedDecryption {
   TWorkFolder fWork;
   std::filesystem::path fContainer;  // the kept version, in the work folder
   std::string fSessionKeyMember, fPayloadMember;
+  std::string fSessionKeyLine;  // line 1 of the session-key member
+  std::string fTag;             // its line 2, in a tagged container
   std::filesystem::path fOutputFile;
   bool fSeparately = true;  // false when every member was extracted at once
   // Wiped on every path, a failing constructor's included.

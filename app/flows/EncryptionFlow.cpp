@@ -93,10 +93,15 @@ TEncryptResult EncryptFileForRecipient(const TEncryptRequest& request, TKOVA& ko
   if (!request.ReplaceExisting && NameTaken(container)) throw EOutputExists(container);
   TWorkFolder work(source.parent_path());
   work.Run([&] {
-    EncryptFileInto(source, work / payloadName, sessionKey.Text, [&progress](uint64_t done, uint64_t total) {
-      return !progress || progress(TFlowStage::stEncrypting, done, total);
-    });
-    WriteFileAtomically(work / sessionKeyName, cipherText + "\r\n");
+    // The tag is computed over the ciphertext as it is written, in the same pass as the encryption.
+    TIntegrityTag tag(sessionKey.Text, sourceName, cipherText);
+    EncryptFileInto(
+        source, work / payloadName, sessionKey.Text,
+        [&progress](uint64_t done, uint64_t total) {
+          return !progress || progress(TFlowStage::stEncrypting, done, total);
+        },
+        tag.Hook());
+    WriteWorkFile(work / sessionKeyName, cipherText + "\r\n" + tag.FinalHex() + "\r\n");
     PackContainer(work / containerName, {work / sessionKeyName, work / payloadName}, progress);
 
     // The container must hold exactly the two bare names the reader looks for.

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "app/flows/FlowCommon.h"
+#include "app/flows/IntegrityTag.h"
 #include "pubkey/Kova.h"
 
 namespace corvane {
@@ -28,8 +29,9 @@ struct TEncryptResult {
   std::string RecipientName;        // K: the recipient's e-mail address by convention
 };
 
-// Length of a session key: 32 characters from "<" .. "O", drawn from the system CSPRNG.
-inline constexpr std::size_t kSessionKeyLength = 32;
+// Length of a session key: 40 characters from "<" .. "O", drawn from the system CSPRNG. That length marks
+// a container whose session-key member carries the integrity tag as its line 2.
+inline constexpr std::size_t kSessionKeyLength = kTaggedSessionKeyLength;
 
 // B + "_" + K from the source's file name and the recipient key file's name.
 std::string ContainerStemFor(const std::string& sourceName, const std::string& recipientKeyFileName);

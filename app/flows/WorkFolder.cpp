@@ -280,25 +280,49 @@ fs::path KeepCurrentVersion(const fs::path& file, const TWorkFolder& work, const
 }
 
 void EncryptFileInto(const fs::path& source, const fs::path& destination, const std::string& keyText,
-                     const TStreamProgress& progress) {
-  TBufferedFileReader in(source);
-  TBufferedFileWriter out(destination);
+                     const TStreamProgress& progress, const TPayloadHook& payload) {
+  TPipelineOptions options;
+  options.progress = progress;
+  options.payload = payload;
   try {
-    EncryptFileStream(in, out, keyText, progress);
+    EncryptFilePipelined(source, destination, keyText, options);
   } catch (const ESourceChanged&) {
     throw ESourceChanged("ファイル \"" + source.string() +
                          "\" は読み込むうちに大きさが変わりました。書き込み中のファイルか、大きさの分からない"
                          "特殊なファイルです。");
   }
-  out.Close();
 }
 
-void DecryptFileInPlace(const fs::path& file, const std::string& keyText, const TStreamProgress& progress) {
+void DecryptFileInPlace(const fs::path& file, const std::string& keyText, const TStreamProgress& progress,
+                        const TPayloadHook& payload) {
   fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write);
-  TBufferedFileReader in(file);
-  TBufferedFileWriter out(file, TFileMode::fmOpenWrite);
-  DecryptFileStream(in, out, keyText, progress);
-  out.Close();
+  TPipelineOptions options;
+  options.progress = progress;
+  options.payload = payload;
+  DecryptFileInPlacePipelined(file, keyText, options);
+}
+
+namespace {
+
+// Writes all of data to fd; the error number of a failure, else 0.
+int WriteAll(int fd, const std::string& data) {
+  std::size_t done = 0;
+  while (done < data.size()) {
+    const ssize_t put = ::write(fd, data.data() + done, data.size() - done);
+    if (put < 0 && errno != EINTR) return errno;
+    if (put > 0) done += static_cast<std::size_t>(put);
+  }
+  return 0;
+}
+
+}  // namespace
+
+void WriteWorkFile(const fs::path& path, const std::string& data) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+  if (fd < 0) ThrowFileError(TFileAction::faCreate, path, errno);
+  int error = WriteAll(fd, data);
+  if (::close(fd) != 0 && error == 0) error = errno;
+  if (error != 0) ThrowFileError(TFileAction::faWrite, path, error);
 }
 
 void WriteFileAtomically(const fs::path& path, const std::string& data) {
@@ -309,13 +333,7 @@ void WriteFileAtomically(const fs::path& path, const std::string& data) {
       folder / ("." + NameStart(path.filename().string(), room) + "." + RandomSuffix());
   const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
   if (fd < 0) ThrowFileError(TFileAction::faCreate, path, errno);
-  std::size_t done = 0;
-  int error = 0;
-  while (done < data.size() && error == 0) {
-    const ssize_t put = ::write(fd, data.data() + done, data.size() - done);
-    if (put < 0 && errno != EINTR) error = errno;
-    if (put > 0) done += static_cast<std::size_t>(put);
-  }
+  int error = WriteAll(fd, data);
   if (error == 0 && ::fsync(fd) != 0) error = errno;
   if (::close(fd) != 0 && error == 0) error = errno;
   if (error == 0 && ::rename(temporary.c_str(), path.c_str()) != 0) error = errno;

@@ -17,6 +17,7 @@
 
 #include "app/flows/FlowCommon.h"
 #include "archive/ArchiverErrors.h"
+#include "symmetric/StreamPipeline.h"
 #include "symmetric/Streams.h"
 
 namespace corvane {
@@ -94,18 +95,26 @@ std::filesystem::path KeepCurrentVersion(const std::filesystem::path& file, cons
 // folder, placed later: it is not flushed to the device here, since an intermediate is deleted anyway and
 // a placed result is renamed only once complete. A source whose size changes while it is read (it is
 // being written, or it is a special file whose size says nothing) raises ESourceChanged naming it.
+// The reading and writing overlap the cipher on a second thread; payload, when given, sees the ciphertext
+// in order as it is written.
 void EncryptFileInto(const std::filesystem::path& source, const std::filesystem::path& destination,
-                     const std::string& keyText, const TStreamProgress& progress);
+                     const std::string& keyText, const TStreamProgress& progress,
+                     const TPayloadHook& payload = {});
 
 // Decrypts a file in a work folder over itself and makes it private (mode 0600). Output is written only
 // behind what has already been read, so no ciphertext is overwritten before it is used; not writing a
 // second copy of a large payload saves a third of the disk traffic of decryption.
+// payload, when given, sees the ciphertext in order before it is decrypted.
 void DecryptFileInPlace(const std::filesystem::path& file, const std::string& keyText,
-                        const TStreamProgress& progress);
+                        const TStreamProgress& progress, const TPayloadHook& payload = {});
 
 // Writes data to path through a temporary file in the same folder renamed into place (replacing);
 // new files get mode 0666 less the umask. The temporary name is never longer than the system allows,
 // whatever the length of path's name. Raises EFileError.
 void WriteFileAtomically(const std::filesystem::path& path, const std::string& data);
+
+// Writes data to a new file in a work folder (mode 0600). Not flushed to the device: an intermediate is
+// removed with its folder, and what is made from it is placed only once complete. Raises EFileError.
+void WriteWorkFile(const std::filesystem::path& path, const std::string& data);
 
 }  // namespace corvane

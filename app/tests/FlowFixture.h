@@ -79,12 +79,17 @@ class FlowTest : public ::testing::Test {
 
   // A container for the user's key whose payload member has the name a sender chose, as a sender could
   // make it (the session-key member is "x_alice.RJN").
+  // A container as a sender makes it for a file named like payloadName less ".Enc" (so its integrity tag
+  // holds), packed by hand under an unrelated session-key member name.
   std::string ContainerNamed(const std::string& payloadName, const std::string& content) {
-    WriteFile(src / "made.txt", content);
-    const fs::path made = EncryptFileForRecipient({keyFile, src / "made.txt", true}, kova).Container;
-    const auto [line, payload] = MembersOf(made, {"made_alice@example.com.RJN", "made.txt.Enc"});
-    fs::remove(made);
-    fs::remove(src / "made.txt");
+    const fs::path scratch = src / "made";
+    fs::create_directories(scratch);
+    const std::string sourceName = payloadName.substr(0, payloadName.size() - 4);
+    WriteFile(scratch / sourceName, content);
+    const fs::path made = EncryptFileForRecipient({keyFile, scratch / sourceName, true}, kova).Container;
+    const std::string stem = ContainerStemFor(sourceName, keyFile.filename().string());
+    const auto [line, payload] = MembersOf(made, {stem + ".RJN", payloadName});
+    fs::remove_all(scratch);
     return testing::StoredLhaArchive({{"x_alice.RJN", line}, {payloadName, payload}});
   }
 

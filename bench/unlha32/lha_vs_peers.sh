@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Speed of libunlha32.so beside other programs, in one run on the same files (best of three each):
-#   packing 32 MiB of text      vs jlha   (ratio: jlha time / our time; archive sizes too)
+#   packing 32 MiB of text      vs jlha   (ratio: jlha time / our time; archive sizes too), with -lh5-,
+#                                         -lh6- and -lh7- (jlha's -o5, -o6, -o7)
 #   packing 256 MiB of random   vs cp     (ratio: cp time / our time)
 #   extracting a 32 MiB -lh5-   vs lhasa  (ratio: lhasa time / our time)
 # Usage: lha_vs_peers.sh BUILD_DIR
@@ -36,21 +37,29 @@ best_of3() {
   printf '%.3f' "$best"
 }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
+sizeRatio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.4f", a / b }'; }
 
-pack_ours() { "$run" "a \"ours.lzh\" \"$1\""; }
-pack_jlha() { jlha a jlha.lzh "$1"; }
+pack_ours() { "$run" "a ${2:-} \"ours.lzh\" \"$1\""; }
+pack_jlha() { jlha "a${2:-}" jlha.lzh "$1"; }
 copy_cp() { cp "$1" copy.bin; }
 extract_ours() { mkdir xo && "$run" "x \"text.lzh\" xo/"; }
 extract_lhasa() { mkdir xl && (cd xl && lhasa xq ../text.lzh); }
 
-echo "machine: $(nproc) cores, $(uname -sr)"
-ours=$(best_of3 pack_ours text.txt)
-ourSize=$(stat -c %s ours.lzh)
+echo "machine: $(nproc) cores, $(uname -sr); load average $(cut -d' ' -f1-3 /proc/loadavg)"
 if command -v jlha > /dev/null; then
-  peer=$(best_of3 pack_jlha text.txt)
-  echo "pack 32 MiB text:    ours ${ours}s  jlha ${peer}s  speed ratio $(ratio "$peer" "$ours")x (goal >= 2)  size ours $ourSize  jlha $(stat -c %s jlha.lzh)"
+  echo "pack 32 MiB text     ours: time     size      jlha: time     size    speed ratio  size ratio"
+  for m in 5 6 7; do
+    ours=$(best_of3 pack_ours text.txt "-lh$m-")
+    ourSize=$(stat -c %s ours.lzh)
+    peer=$(best_of3 pack_jlha text.txt "o$m")
+    peerSize=$(stat -c %s jlha.lzh)
+    printf "  -lh%s-             %8.3fs %9d      %8.3fs %9d    %6.2fx      %s\n" "$m" "$ours" "$ourSize" \
+      "$peer" "$peerSize" "$(ratio "$peer" "$ours")" "$(sizeRatio "$ourSize" "$peerSize")"
+  done
+  echo "  (speed ratio: jlha time / our time, goal >= 2; size ratio: our size / jlha's, goal <= 1)"
 else
-  echo "pack 32 MiB text:    ours ${ours}s  (jlha not installed)"
+  ours=$(best_of3 pack_ours text.txt)
+  echo "pack 32 MiB text:    ours ${ours}s  size $(stat -c %s ours.lzh)  (jlha not installed)"
 fi
 
 ours=$(best_of3 pack_ours random.bin)

@@ -131,9 +131,11 @@ int WriteMemberFile(const TFileSource& source, const TMember& m, const std::stri
   TTempFile temp;
   if (!temp.Create(path)) return WriteFailure(temp.Error());
   TFileWriter out(temp.Fd());
+  // A stored member's size is backed by bytes in the archive; a compressed one's is only claimed.
+  if (m.method == "-lh0-") out.Reserve(m.originalSize);
   TProgressSink sink(&out, progress);
   if (const int status = DecodeMember(source, m, sink)) return status;
-  if (const int status = out.Flush()) return status;
+  if (const int status = out.TrimReserve()) return status;
   if (m.hasMode) ::fchmod(temp.Fd(), m.mode & 0777);
   const struct timespec times[2] = {{static_cast<time_t>(m.unixTime), 0},
                                     {static_cast<time_t>(m.unixTime), 0}};

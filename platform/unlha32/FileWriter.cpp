@@ -1,8 +1,10 @@
 #include "platform/unlha32/FileWriter.h"
 
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <limits>
 
@@ -93,6 +95,21 @@ int TFileWriter::Truncate(uint64_t offset) {
     return UNLHA_ERROR_WRITE;
   position_ = offset;
   return 0;
+}
+
+void TFileWriter::Reserve(uint64_t size) {
+  // Small files gain nothing worth a system call; nothing is reserved past the file-size limit.
+  const uint64_t from = Position();
+  if (size < (1 << 20) || !Fits(from, size)) return;
+  if (::fallocate(fd_, FALLOC_FL_KEEP_SIZE, static_cast<off_t>(from), static_cast<off_t>(size)) == 0)
+    reservedEnd_ = std::max(reservedEnd_, from + size);
+}
+
+int TFileWriter::TrimReserve() {
+  if (const int status = Flush()) return status;
+  if (reservedEnd_ <= position_) return 0;
+  reservedEnd_ = 0;
+  return ::ftruncate(fd_, static_cast<off_t>(position_)) == 0 ? 0 : UNLHA_ERROR_WRITE;
 }
 
 }  // namespace corvane::lha

@@ -7,6 +7,7 @@
 #include "platform/unlha32/Crc16.h"
 #include "platform/unlha32/Huffman.h"
 #include "platform/unlha32/LhaMethod.h"
+#include "platform/unlha32/StoredCopy.h"
 #include "platform/unlha32/unlha32.h"
 
 namespace corvane::lha {
@@ -248,6 +249,9 @@ int TLzhDecoder::Run(uint64_t originalSize, TSink& sink, uint16_t& crc) {
 
 int DecodeStored(const TByteSource& source, const TMember& member, TSink& sink, uint16_t& crc) {
   if (member.compressedSize != member.originalSize) return UNLHA_ERROR_BROKEN_DATA;
+  // A large member is read (and its CRC taken) on a second thread while this one writes.
+  if (const int status = ExtractOnTwoThreads(source, member, sink, crc); status != kOnOneThread)
+    return status;
   std::vector<uint8_t> buffer(1 << 20);
   uint64_t offset = member.dataOffset, left = member.originalSize;
   while (left > 0) {

@@ -14,7 +14,6 @@ constexpr int kTreeCodes = 19;
 constexpr int kTreeBits = 5;
 constexpr size_t kMinMatch = 3;
 constexpr size_t kMaxMatch = 256;
-constexpr size_t kInputChunk = 256 * 1024;
 constexpr size_t kBlockTokens = 32 * 1024;
 constexpr int kMaxChain = 96;
 constexpr size_t kGoodLength = 32;  // a previous match this long shortens the search at the next byte
@@ -38,12 +37,12 @@ int CountUsed(const std::vector<uint32_t>& freq, int& only) {
 
 }  // namespace
 
-TLzhEncoder::TLzhEncoder(const TMethod& method, TSink& out)
+TLzhEncoder::TLzhEncoder(const TMethod& method, TSink& out, size_t inputChunk)
     : method_(method),
       sink_(out),
       window_(size_t{1} << method.dictionaryBits),
       hashBits_(method.dictionaryBits >= 15 ? 16 : 15),
-      buf_(window_ + kInputChunk + kMaxMatch),
+      buf_(window_ + std::max(inputChunk, kMaxMatch + 1) + kMaxMatch),
       head_(size_t{1} << hashBits_, -1),
       prev_(window_, -1) {
   codes_.reserve(kBlockTokens);
@@ -83,6 +82,7 @@ void TLzhEncoder::Slide() {
   std::memmove(buf_.data(), buf_.data() + keepFrom, fill_ - keepFrom);
   fill_ -= keepFrom;
   pos_ -= keepFrom;
+  slid_ += keepFrom;
   const auto shift = static_cast<int32_t>(keepFrom);
   for (auto& v : head_) v = v >= shift ? v - shift : -1;
   for (auto& v : prev_) v = v >= shift ? v - shift : -1;
@@ -92,7 +92,7 @@ void TLzhEncoder::Insert(size_t pos) {
   uint32_t v;
   std::memcpy(&v, buf_.data() + pos, 4);
   const uint32_t h = ((v & 0xFFFFFF) * 2654435761u) >> (32 - hashBits_);
-  prev_[pos & (window_ - 1)] = head_[h];
+  prev_[Slot(pos)] = head_[h];
   head_[h] = static_cast<int32_t>(pos);
 }
 
@@ -106,7 +106,7 @@ size_t TLzhEncoder::LongestMatch(size_t pos, int32_t candidate, size_t prevLengt
   size_t found = 0;
   for (int32_t cur = candidate;
        cur >= 0 && static_cast<size_t>(cur) < pos && static_cast<size_t>(cur) >= minPos && chain-- > 0;
-       cur = prev_[static_cast<size_t>(cur) & (window_ - 1)]) {
+       cur = prev_[Slot(static_cast<size_t>(cur))]) {
     const uint8_t* there = buf_.data() + cur;
     if (there[best] != here[best] || there[0] != here[0] || there[1] != here[1]) continue;
     size_t len = 2;

@@ -12,7 +12,10 @@ namespace corvane::lha {
 
 class TLzhEncoder {
  public:
-  TLzhEncoder(const TMethod& method, TSink& out);
+  // Input is gathered `inputChunk` bytes at a time behind the window before the window slides on; the
+  // output does not depend on it (the tests check that with a small one).
+  static constexpr size_t kDefaultInputChunk = 256 * 1024;
+  TLzhEncoder(const TMethod& method, TSink& out, size_t inputChunk = kDefaultInputChunk);
   // Feeds input; returns the sink's status when a write failed.
   int Write(const uint8_t* data, size_t size);
   // Encodes what is left and flushes the last bits.
@@ -23,6 +26,9 @@ class TLzhEncoder {
   int Process(bool final);
   void Slide();
   void Insert(size_t pos);
+  // The chain link slot of a buffer position: indexed by the position in the whole input, so a link
+  // keeps its slot when the window slides by any amount.
+  size_t Slot(size_t pos) const { return (pos + slid_) & (window_ - 1); }
   size_t LongestMatch(size_t pos, int32_t candidate, size_t prevLength, size_t& distance) const;
   int EmitLiteral(uint8_t c);
   int EmitMatch(size_t length, size_t distance);
@@ -39,6 +45,7 @@ class TLzhEncoder {
   const int hashBits_;
   std::vector<uint8_t> buf_;
   size_t fill_ = 0, pos_ = 0;
+  size_t slid_ = 0;  // input bytes dropped from the buffer's front so far
   std::vector<int32_t> head_, prev_;
   // Lazy-evaluation state carried between calls.
   bool pending_ = false;

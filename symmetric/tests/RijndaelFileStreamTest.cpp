@@ -36,35 +36,6 @@ class FileStreamTest : public BothPaths {
   bool Accelerated() const override { return CpuHasAesNi(); }
 };
 
-struct TPayloadCase {
-  std::string keyText, plain, payload;
-};
-
-std::vector<TPayloadCase> LoadPayloadVectors() {
-  const char* root = std::getenv("CORVANE_VECTORS");
-  const fs::path folder = fs::path(root ? root : CORVANE_VECTORS_FALLBACK);
-  const fs::path file = folder / "payload.json";
-  std::ifstream in(file);
-  const std::string json((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  // The file holds flat records of three string fields; each field's value is the next quoted text.
-  std::vector<TPayloadCase> cases;
-  auto field = [&json](const char* name, std::size_t& at) -> std::optional<std::string> {
-    at = json.find(std::string("\"") + name + "\"", at);
-    if (at == std::string::npos) return std::nullopt;
-    const std::size_t open = json.find('"', json.find(':', at) + 1);
-    const std::size_t close = json.find('"', open + 1);
-    if (open == std::string::npos || close == std::string::npos) return std::nullopt;
-    at = close + 1;
-    return json.substr(open + 1, close - open - 1);
-  };
-  for (std::size_t at = 0;;) {
-    const auto key = field("keyText", at), plain = field("plainHex", at), payload = field("payloadHex", at);
-    if (!key || !plain || !payload) break;
-    cases.push_back({*key, Unhex(*plain), Unhex(*payload)});
-  }
-  return cases;
-}
-
 TEST_P(FileStreamTest, KnownPayloadVectors) {
   const auto cases = LoadPayloadVectors();
   ASSERT_GE(cases.size(), 40u) << "payload.json not found or not understood";

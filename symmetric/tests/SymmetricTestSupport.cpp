@@ -1,6 +1,10 @@
 #include "symmetric/tests/SymmetricTestSupport.h"
 
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 
 namespace corvane::test {
@@ -76,6 +80,30 @@ std::string ReferencePayload(const std::string& keyText, const std::string& plai
     for (std::size_t i = full; i < plain.size(); ++i) out += static_cast<char>(plain[i] ^ pad[i - full]);
   }
   return out;
+}
+
+std::vector<TPayloadCase> LoadPayloadVectors() {
+  const char* root = std::getenv("CORVANE_VECTORS");
+  const std::filesystem::path folder(root ? root : CORVANE_VECTORS_FALLBACK);
+  std::ifstream in(folder / "payload.json");
+  const std::string json((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  // The file holds flat records of three string fields; each field's value is the next quoted text.
+  std::vector<TPayloadCase> cases;
+  auto field = [&json](const char* name, std::size_t& at) -> std::optional<std::string> {
+    at = json.find(std::string("\"") + name + "\"", at);
+    if (at == std::string::npos) return std::nullopt;
+    const std::size_t open = json.find('"', json.find(':', at) + 1);
+    const std::size_t close = json.find('"', open + 1);
+    if (open == std::string::npos || close == std::string::npos) return std::nullopt;
+    at = close + 1;
+    return json.substr(open + 1, close - open - 1);
+  };
+  for (std::size_t at = 0;;) {
+    const auto key = field("keyText", at), plain = field("plainHex", at), payload = field("payloadHex", at);
+    if (!key || !plain || !payload) break;
+    cases.push_back({*key, Unhex(*plain), Unhex(*payload)});
+  }
+  return cases;
 }
 
 void BothPaths::SetUp() {

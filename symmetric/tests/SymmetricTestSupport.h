@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "symmetric/CryptoPath.h"
 
@@ -27,6 +28,12 @@ const EVP_CIPHER* OpenSslAesEcb(std::size_t keyBytes);
 // The payload of a whole stream computed from the definition: AES-192-CBC under SHA-1(key text) || 0^32
 // with IV = E_K(0), the final r bytes XORed with E_K(last ciphertext block or IV).
 std::string ReferencePayload(const std::string& keyText, const std::string& plain);
+
+// The file-stream known answers of testdata/vectors/payload.json.
+struct TPayloadCase {
+  std::string keyText, plain, payload;
+};
+std::vector<TPayloadCase> LoadPayloadVectors();
 
 enum class Path { portable, accelerated };
 inline void PrintTo(Path path, std::ostream* os) {
