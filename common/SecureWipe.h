@@ -16,8 +16,10 @@ inline void SecureFill(void* data, std::size_t size, unsigned char value) {
   asm volatile("" : : "r"(data) : "memory");
 }
 
-// At memset speed, which matters for large buffers; the C library promises the stores are kept.
+// At memset speed, which matters for large buffers; the C library promises the stores are kept. An empty
+// buffer may have no address at all (an empty vector's data() is null), which explicit_bzero must not get.
 inline void SecureWipe(void* data, std::size_t size) {
+  if (size == 0) return;
   explicit_bzero(data, size);
 }
 
