@@ -7,6 +7,7 @@
 
 #include "app/flows/ContainerArchive.h"
 #include "app/flows/IntegrityTag.h"
+#include "app/flows/KeyPairFlow.h"
 #include "app/flows/WorkFolder.h"
 #include "archive/Archives.h"
 #include "common/SecureWipe.h"
@@ -47,23 +48,13 @@ bool ExtractedFile(const fs::path& path) {
   return ::lstat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
-struct TPrivateKeyText {
-  std::string P, Q, G, KeyStrength;
-  ~TPrivateKeyText() {
-    SecureWipe(P);
-    SecureWipe(Q);
-  }
-};
-
 // Loads the stored private key into kova. No stored key gives the same answer as a foreign container.
 void LoadPrivateKey(TKOVA& kova, SettingsStore& settings) {
-  TPrivateKeyText key;
-  settings.OpenKey(kCorvaneKeyPath);
-  key.P = settings.ReadString("KOVA", "P", "");
-  key.Q = settings.ReadString("KOVA", "Q", "");
-  key.G = settings.ReadString("KOVA", "G", "65537");
-  key.KeyStrength = settings.ReadString("KOVA", "KeyStrength", "0");
-  settings.CloseKey();
+  TKeyPairTexts key = ReadStoredKey(settings);
+  // What a missing base and strength mean for decryption: the base of every key made here, and a
+  // strength no key has (refused below).
+  if (key.G.empty()) key.G = "65537";
+  if (key.KeyStrength.empty()) key.KeyStrength = "0";
   // Empty texts would keep whatever key the object held before; only the stored key counts.
   if (key.P.empty() || key.Q.empty()) throw ENotForYourKey();
   if (kova.SetPrivateKey(key.P, key.Q, key.G) != TKOVA::kOk) throw ENotForYourKey();
