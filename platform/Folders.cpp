@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <string>
 #include <system_error>
 
 #include "platform/LibraryLoader.h"
@@ -45,13 +46,23 @@ fs::path DataHome() {
   return path.empty() ? HomeFolder() / ".local" / "share" : path;
 }
 
+bool SystemProgramFolder(const fs::path& folder) {
+  std::error_code error;
+  const fs::path real = fs::weakly_canonical(folder, error);
+  const std::string path = (error ? folder : real).string();
+  for (const std::string root : {"/usr", "/bin", "/sbin", "/lib", "/lib64", "/opt"}) {
+    if (path == root || path.starts_with(root + "/")) return true;
+  }
+  return false;
+}
+
 fs::path ProgramFolder() {
   // CORVANE_HOME may be relative (scripts use it so); it is taken against the current folder.
   if (const char* home = std::getenv("CORVANE_HOME"); home != nullptr && *home != '\0') {
     return fs::absolute(home);
   }
   const fs::path executableFolder = ExecutableFolder();
-  if (WritableFolder(executableFolder)) return executableFolder;
+  if (WritableFolder(executableFolder) && !SystemProgramFolder(executableFolder)) return executableFolder;
   fs::path folder = DataHome() / "Corvane";
   std::error_code ignored;  // a folder we cannot create shows up as a clear error at the first write
   fs::create_directories(folder, ignored);

@@ -2,7 +2,8 @@
 // Where Corvane keeps its files on Linux.
 //
 // Program folder: the user's own public-key files. $CORVANE_HOME when set; else the executable's folder when
-// the user may write there; else ${XDG_DATA_HOME:-~/.local/share}/Corvane (created).
+// the user may write there and it is not one of the system's program folders (an installed program in
+// /usr/bin is shared by every user, root included); else ${XDG_DATA_HOME:-~/.local/share}/Corvane (created).
 // Key folder: recipients' public-key files, the program folder followed by "Key".
 // Settings file: ${XDG_CONFIG_HOME:-~/.config}/Tessaly/Corvane.ini.
 
@@ -18,6 +19,9 @@ std::filesystem::path ConfigHome();
 std::filesystem::path DataHome();
 
 std::filesystem::path ProgramFolder();
+// Whether folder lies where the system installs programs (/usr, /bin, /sbin, /lib, /opt and below):
+// such a folder never holds one user's keys.
+bool SystemProgramFolder(const std::filesystem::path& folder);
 std::filesystem::path KeyFolder();
 std::filesystem::path SettingsFile();
 

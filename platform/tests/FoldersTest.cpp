@@ -33,6 +33,13 @@ TEST(Folders, ProgramFolderFallsBackToTheExecutableFolderWhenWritable) {
   EXPECT_EQ(ProgramFolder(), ExecutableFolder());
 }
 
+TEST(Folders, TheSystemsProgramFoldersNeverHoldOneUsersKeys) {
+  for (const char* folder : {"/usr/bin", "/usr/local/bin", "/bin", "/opt/corvane/bin", "/usr"})
+    EXPECT_TRUE(SystemProgramFolder(folder)) << folder;
+  for (const char* folder : {"/home/u/corvane", "/usr2/bin", "/srv/tools", "/tmp/x/usr/bin"})
+    EXPECT_FALSE(SystemProgramFolder(folder)) << folder;
+}
+
 TEST(Folders, XdgFoldersFollowTheEnvironmentAndIgnoreRelativeValues) {
   ScopedEnv userHome("HOME", "/home/u");
   {
