@@ -6,8 +6,10 @@
 # The machine may be shared, so the jobs take turns, round after round (CORVANE_BENCH_RUNS rounds, 7 by
 # default), and each figure is the median of its rounds: a busy moment then weighs on every job alike.
 # On a virtual machine that hands freed memory back to its host, memory touched for the first time in a
-# while is slow, and a job that writes much (corvane writes its payload, then the container) pays for it
-# when it follows a long pause; the rounds keep such pauses short and alike for everyone.
+# while is slow: writing 256 MiB of new file data took 0.06 s right after other writes and 0.5-0.7 s after a
+# pause of three seconds here. A job that writes much (corvane writes its payload, then the container)
+# would pay for that more than the others, so before every timed run each job gets the same untimed warm-up:
+# 1 GiB written and deleted, which leaves the free memory warm, as it is on a machine of its own.
 # Key generation: the mean of CORVANE_BENCH_KEYGEN_RUNS (3), as prime searches vary.
 set -euo pipefail
 
@@ -33,10 +35,16 @@ mkdir -p "$CORVANE_HOME" "$XDG_CONFIG_HOME" "$GNUPGHOME" "$work/in" "$work/out"
 chmod 700 "$GNUPGHOME"
 
 # once NAME SETUP COMMAND...: runs SETUP (untimed) then COMMAND once, appending "wall peak" to $work/NAME.
+warm_memory() {
+  dd if=/dev/zero of="$work/warm.bin" bs=1M count=1024 status=none
+  rm -f "$work/warm.bin"
+}
+
 once() {
   local name="$1" setup="$2"
   shift 2
   eval "$setup"
+  warm_memory
   /usr/bin/time -f "%e %M" -o "$work/time.txt" "$@" >/dev/null 2>"$work/stderr.txt" ||
     { echo "$name failed:" >&2; cat "$work/stderr.txt" >&2; exit 1; }
   cat "$work/time.txt" >>"$work/$name"
