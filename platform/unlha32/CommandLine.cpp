@@ -153,12 +153,27 @@ int ParseCommand(const char* text, bool letterRequired, TCommand& c) {
   return haveArchive ? 0 : UNLHA_ERROR_COMMAND;
 }
 
+namespace {
+
+// Member names are UTF-8 by the time they are matched: the end of the character starting at `at`.
+size_t NextCharacter(const std::string& name, size_t at) {
+  ++at;
+  while (at < name.size() && (static_cast<unsigned char>(name[at]) & 0xC0) == 0x80) ++at;
+  return at;
+}
+
+}  // namespace
+
 bool MatchWildcard(const std::string& pattern, const std::string& name) {
   if (pattern == "*" || pattern == "*.*") return true;
-  // Iterative matching with one backtrack point for the last '*'.
+  // Iterative matching with one backtrack point for the last '*'. '?' takes a whole character and a
+  // backtrack moves by whole characters, so "?.txt" matches "表.txt" and never half of a character.
   size_t p = 0, n = 0, star = std::string::npos, mark = 0;
   while (n < name.size()) {
-    if (p < pattern.size() && (pattern[p] == '?' || pattern[p] == name[n])) {
+    if (p < pattern.size() && pattern[p] == '?') {
+      ++p;
+      n = NextCharacter(name, n);
+    } else if (p < pattern.size() && pattern[p] == name[n]) {
       ++p;
       ++n;
     } else if (p < pattern.size() && pattern[p] == '*') {
@@ -166,7 +181,7 @@ bool MatchWildcard(const std::string& pattern, const std::string& name) {
       mark = n;
     } else if (star != std::string::npos) {
       p = star + 1;
-      n = ++mark;
+      n = mark = NextCharacter(name, mark);
     } else {
       return false;
     }

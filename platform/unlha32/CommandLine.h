@@ -23,7 +23,8 @@ struct TCommand {
 // file, UNLHA_ERROR_FILE_OPEN for an unreadable response file.
 int ParseCommand(const char* text, bool letterRequired, TCommand& command);
 
-// Wildcard match of a whole name: '*' any run, '?' one byte; "*.*" also matches names without a dot.
+// Wildcard match of a whole name: '*' any run, '?' one character (names are UTF-8); "*.*" also matches names
+// without a dot.
 bool MatchWildcard(const std::string& pattern, const std::string& name);
 
 }  // namespace corvane::lha

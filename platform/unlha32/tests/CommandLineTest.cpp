@@ -130,9 +130,22 @@ TEST(LhaCommandLine, Wildcards) {
     const char* pattern;
     const char* name;
     bool match;
-  } cases[] = {{"*.*", "noext", true},    {"*", "a/b", true},        {"*.txt", "a.txt", true},
-               {"*.txt", "a.txz", false}, {"a?c", "abc", true},      {"a?c", "ac", false},
-               {"*b*c", "xxbyyc", true},  {"*b*c", "xxbyyd", false}, {"", "", true}};
+  } cases[] = {{"*.*", "noext", true},
+               {"*", "a/b", true},
+               {"*.txt", "a.txt", true},
+               {"*.txt", "a.txz", false},
+               {"a?c", "abc", true},
+               {"a?c", "ac", false},
+               {"*b*c", "xxbyyc", true},
+               {"*b*c", "xxbyyd", false},
+               {"", "", true},
+               // '?' is one character of a UTF-8 name, never one byte of it.
+               {"?.txt", "表.txt", true},
+               {"???.txt", "表.txt", false},
+               {"見?書.txt", "見積書.txt", true},
+               {"*?書.txt", "見積書.txt", true},
+               {"*?積書.txt", "見積書.txt", true},
+               {"*??積書.txt", "見積書.txt", false}};
   for (const auto& c : cases)
     EXPECT_EQ(MatchWildcard(c.pattern, c.name), c.match) << c.pattern << " " << c.name;
 }
