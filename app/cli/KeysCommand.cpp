@@ -18,20 +18,22 @@ class TKeysCommand : public TCommand {
   void Configure(CLI::App&) override {}
 
   // One line per recipient: the name --to takes, a tab, the fingerprint ("-" for a file that is not a
-  // usable key, which is also reported on the error stream). The list is the command's result, so --quiet
-  // does not hide it.
+  // usable key, which is also reported on the error stream, and makes the status 1 as any failed file
+  // does). The list is the command's result, so --quiet does not hide it.
   int Execute(TCliContext& context) override {
+    int status = 0;
     for (const TRecipient& recipient : ListRecipients(KeyFolder())) {
       std::string fingerprint = "-";
       try {
         fingerprint = KeyFingerprint(LoadPublicKeyFile(recipient.File));
       } catch (const Exception& error) {
         context.PrintError(error.what());
+        status = 1;
       }
       context.Out << recipient.Name << '\t' << fingerprint << '\n';
     }
     context.Out << std::flush;
-    return 0;
+    return status;
   }
 };
 
