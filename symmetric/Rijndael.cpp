@@ -41,14 +41,23 @@ void PipelineFileStream(TStream& source, TStream& destination, std::string_view 
   TRijndael cipher;
   cipher.KeyFromText(keyText, HashClass<TSha1>);
   const uint64_t count = BytesLeft(source);
-  const auto transform = [&cipher, encrypt](uint8_t* data, std::size_t size) {
+  const TPieceWork cipherWork = [&cipher, encrypt](uint8_t* data, std::size_t size) {
     if (encrypt)
       cipher.EncryptBuffer(data, data, size);
     else
       cipher.DecryptBuffer(data, data, size);
   };
-  const TPayloadPlace place = encrypt ? TPayloadPlace::kOutput : TPayloadPlace::kInput;
-  RequireWhole(source, PipeStream(source, destination, count, transform, place, options), count);
+  TPieceWork hook;
+  if (options.payload)
+    hook = [&payload = options.payload](uint8_t* data, std::size_t size) { payload(data, size); };
+  // The chain is the long part of encrypting, so it has the calling thread and the hook sees each piece of
+  // ciphertext beside it. Decrypting runs many blocks at once and is quick; a hook (an HMAC, as slow as
+  // the encrypting chain) must see the ciphertext before it is decrypted, so it takes the calling thread
+  // and the decryption moves beside the writing.
+  const uint64_t done = encrypt ? PipeStream(source, destination, count, cipherWork, hook, options)
+                        : hook  ? PipeStream(source, destination, count, hook, cipherWork, options)
+                                : PipeStream(source, destination, count, cipherWork, {}, options);
+  RequireWhole(source, done, count);
 }
 
 // A hidden name in the destination's folder, short enough whatever the destination's name is.

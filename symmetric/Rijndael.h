@@ -34,8 +34,8 @@ void DecryptFileStream(TStream& source, TStream& destination, std::string_view k
 // earlier or goes on beyond it (it shrank or grew meanwhile) then throws ESourceChanged, as above, on
 // the calling thread once the second thread has ended. The payload hook sees the ciphertext in order: for
 // encryption each piece as it is written (on the second thread, beside the chain), for decryption each
-// piece as it is read, before it is decrypted (on the calling thread, which has time to spare there:
-// decryption runs many blocks at once, so the reading and writing are the longer part).
+// piece as it is read, before it is decrypted (on the calling thread, while the second thread decrypts
+// and writes the pieces before it: decryption runs many blocks at once, so the hook is the longer part).
 void EncryptFileStreamPipelined(TStream& source, TStream& destination, std::string_view keyText,
                                 const TPipelineOptions& options = {});
 void DecryptFileStreamPipelined(TStream& source, TStream& destination, std::string_view keyText,

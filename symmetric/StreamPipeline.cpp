@@ -31,15 +31,16 @@ TBuffer AlignedBuffer(std::size_t size) {
 
 // Pieces go round the buffers in order: piece p lives in buffer p % count. Three counters say how far
 // each stage has come (written <= transformed <= read <= written + count), so the two threads need to
-// share nothing else. The second thread reads and writes; the calling thread transforms.
+// share nothing else. The second thread reads, does the second stage and writes; the calling thread does
+// the first stage.
 class TPipeline {
  public:
-  TPipeline(TStream& source, TStream& destination, uint64_t count, TPayloadPlace place,
+  TPipeline(TStream& source, TStream& destination, uint64_t count, const TPieceWork& beforeWrite,
             const TPipelineOptions& options)
       : fSource(source),
         fDestination(destination),
         fCount(count),
-        fPlace(place),
+        fBeforeWrite(beforeWrite),
         fOptions(options),
         fBufferSize(std::max<std::size_t>(16, (options.bufferSize + 15) / 16 * 16)),
         fSizes(std::max<std::size_t>(2, options.bufferCount)),
@@ -56,7 +57,7 @@ class TPipeline {
   TPipeline(const TPipeline&) = delete;
   TPipeline& operator=(const TPipeline&) = delete;
 
-  uint64_t Run(const std::function<void(uint8_t*, std::size_t)>& transform) {
+  uint64_t Run(const TPieceWork& first) {
     Report(0);
     fThread = std::thread([this] { SecondThread(); });
     uint64_t done = 0;
@@ -72,8 +73,7 @@ class TPipeline {
         last = fSourceDone && fRead == piece + 1;
       }
       uint8_t* data = fBuffers[piece % fBuffers.size()].get();
-      if (fPlace == TPayloadPlace::kInput && fOptions.payload) fOptions.payload(data, size);
-      transform(data, size);
+      if (first) first(data, size);
       {
         std::lock_guard lock(fMutex);
         ++fTransformed;
@@ -157,13 +157,13 @@ class TPipeline {
   }
 
   void WritePiece(uint64_t piece) {
-    const uint8_t* data = fBuffers[piece % fBuffers.size()].get();
+    uint8_t* data = fBuffers[piece % fBuffers.size()].get();
     std::size_t size;
     {
       std::lock_guard lock(fMutex);
       size = fSizes[piece % fSizes.size()];
     }
-    if (fPlace == TPayloadPlace::kOutput && fOptions.payload) fOptions.payload(data, size);
+    if (fBeforeWrite) fBeforeWrite(data, size);
     fDestination.Write(data, size);
     {
       std::lock_guard lock(fMutex);
@@ -175,7 +175,7 @@ class TPipeline {
   TStream& fSource;
   TStream& fDestination;
   const uint64_t fCount;
-  const TPayloadPlace fPlace;
+  const TPieceWork& fBeforeWrite;
   const TPipelineOptions& fOptions;
   const std::size_t fBufferSize;
   std::vector<TBuffer> fBuffers;
@@ -195,11 +195,10 @@ class TPipeline {
 
 }  // namespace
 
-uint64_t PipeStream(TStream& source, TStream& destination, uint64_t count,
-                    const std::function<void(uint8_t* data, std::size_t size)>& transform,
-                    TPayloadPlace payloadPlace, const TPipelineOptions& options) {
-  TPipeline pipeline(source, destination, count, payloadPlace, options);
-  return pipeline.Run(transform);
+uint64_t PipeStream(TStream& source, TStream& destination, uint64_t count, const TPieceWork& first,
+                    const TPieceWork& beforeWrite, const TPipelineOptions& options) {
+  TPipeline pipeline(source, destination, count, beforeWrite, options);
+  return pipeline.Run(first);
 }
 
 }  // namespace corvane

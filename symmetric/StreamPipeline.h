@@ -1,9 +1,9 @@
 #pragma once
 // Moves a stream through an in-place transformation with the reading and writing on a second thread, so
 // that they overlap the transformation (a CBC chain, which no one can run in parallel) instead of adding
-// to it. The calling thread only transforms; the second thread reads ahead into a few large page-aligned
-// buffers and writes each transformed buffer behind, so every byte is read into its buffer once,
-// transformed there and written from there: no other copy is made.
+// to it. The second thread reads ahead into a few large page-aligned buffers and writes each transformed
+// buffer behind; the transformation is done in two stages, one on each thread (see PipeStream). Every
+// byte is read into its buffer once, transformed there and written from there: no other copy is made.
 
 #include <cstddef>
 #include <cstdint>
@@ -17,10 +17,11 @@ namespace corvane {
 using TPayloadHook = std::function<void(const uint8_t* data, std::size_t size)>;
 
 struct TPipelineOptions {
-  // Called on the calling thread: (0, total) first, then after each transformed piece, and last
-  // (done, total) once everything transformed is written; false cancels (ECancelled).
+  // Called on the calling thread: (0, total) first, then after each piece's first stage, and last
+  // (done, total) once everything is written; false cancels (ECancelled).
   TStreamProgress progress;
-  // See the place below. Whatever it throws stops the work and is raised on the calling thread.
+  // For the cipher's pipelined streams, which say where it runs (Rijndael.h); PipeStream does not call it.
+  // Whatever it throws stops the work and is raised on the calling thread.
   TPayloadHook payload;
   // Rounded up to a multiple of 16 bytes (pieces other than the last stay on the cipher's block grid);
   // at least two buffers. Memory in use is about bufferSize * bufferCount, whatever the stream's size.
@@ -28,11 +29,8 @@ struct TPipelineOptions {
   std::size_t bufferCount = 4;
 };
 
-// Where the payload hook runs.
-enum class TPayloadPlace {
-  kOutput,  // on the second thread, on each transformed piece just before it is written
-  kInput,   // on the calling thread, on each piece as read, just before it is transformed
-};
+// Work on one piece, in place.
+using TPieceWork = std::function<void(uint8_t* data, std::size_t size)>;
 
 // Reads `count` bytes from the source's position and writes them, transformed, at the destination's
 // position; returns the bytes moved. Exactly `count` bytes are asked for, never more, so a source that
@@ -40,15 +38,16 @@ enum class TPayloadPlace {
 // (a short read) ends the work there: the bytes read are transformed and written and the smaller total
 // is returned, so the caller decides what a shrunken source means.
 //
-// `transform` runs on the calling thread on one piece at a time, in order, in place; every piece but the
-// last is a whole number of buffers. While the call runs, the two streams are used by the second thread
-// only (one call at a time on each), so they need no locking; the caller must not touch them meanwhile.
-// A failure on either thread (a read or write error, the transformation, the hook, the progress callback)
+// Each piece goes through two stages, in order, in place: `first` on the calling thread once the piece is
+// read, then `beforeWrite` on the second thread just before the piece is written (either may be empty).
+// Every piece but the last is a whole number of buffers. Giving the longer work to `first` and the shorter
+// to `beforeWrite` balances the two threads. While the call runs, the two streams are used by the second
+// thread only (one call at a time on each), so they need no locking; the caller must not touch them
+// meanwhile. A failure on either thread (a read or write error, either stage, the progress callback)
 // stops both: the second thread finishes the system call it is in and ends, and the exception is raised on
 // the calling thread. The destination then holds a prefix of the result. The buffers are wiped before
 // they are released.
-uint64_t PipeStream(TStream& source, TStream& destination, uint64_t count,
-                    const std::function<void(uint8_t* data, std::size_t size)>& transform,
-                    TPayloadPlace payloadPlace, const TPipelineOptions& options);
+uint64_t PipeStream(TStream& source, TStream& destination, uint64_t count, const TPieceWork& first,
+                    const TPieceWork& beforeWrite, const TPipelineOptions& options);
 
 }  // namespace corvane
