@@ -9,9 +9,9 @@
 namespace corvane::lha {
 
 struct TMember {
-  std::string name;    // UTF-8 path with '/' separators (directory entries without trailing '/')
+  std::string name;         // UTF-8 path with '/' separators (directory entries without trailing '/')
   bool nameDecoded = true;  // false: the stored bytes fit no encoding, `name` shows them with U+FFFD
-  std::string method;  // five characters, e.g. "-lh5-"
+  std::string method;       // five characters, e.g. "-lh5-"
   uint64_t compressedSize = 0;
   uint64_t originalSize = 0;
   int64_t unixTime = 0;   // last write, seconds since 1970 UTC
