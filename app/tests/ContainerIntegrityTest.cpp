@@ -2,26 +2,17 @@
 // and absent from older containers, which still decrypt.
 
 #include <gtest/gtest.h>
-#include <openssl/hmac.h>
 
 #include <sstream>
 
 #include "app/cli/Command.h"
 #include "app/tests/FlowFixture.h"
+#include "app/tests/ReferenceTag.h"
 #include "symmetric/Rijndael.h"
-#include "symmetric/Sha1Hash.h"
 
 namespace corvane {
 namespace {
 using namespace flowtest;
-
-std::string OpenSslHmac(const std::string& key, const std::string& data) {
-  unsigned char mac[20];
-  unsigned int size = 0;
-  HMAC(EVP_sha1(), key.data(), static_cast<int>(key.size()),
-       reinterpret_cast<const unsigned char*>(data.data()), data.size(), mac, &size);
-  return std::string(reinterpret_cast<const char*>(mac), size);
-}
 
 class IntegrityTest : public FlowTest {
  protected:
@@ -51,8 +42,7 @@ TEST_F(IntegrityTest, OurContainersCarryTheTagComputedOverNameLineAndPayload) {
   ASSERT_EQ(kova.DecryptText(lines[0], sessionKey), 0);
   ASSERT_EQ(sessionKey.size(), 40u);
   for (char c : sessionKey) EXPECT_TRUE(c >= '<' && c <= 'O');
-  const std::string k = OpenSslHmac(sessionKey, "Corvane integrity tag");
-  EXPECT_EQ(lines[1], UpperHex(OpenSslHmac(k, std::string("notes.txt") + '\0' + lines[0] + '\0' + payload)));
+  EXPECT_EQ(lines[1], test::ReferenceTag(sessionKey, "notes.txt", lines[0], payload));
 
   const TDecryptResult result = Decrypt(Received(container));
   EXPECT_TRUE(result.Tagged);

@@ -1,21 +1,14 @@
 #include "app/flows/IntegrityTag.h"
 
 #include <gtest/gtest.h>
-#include <openssl/hmac.h>
 
 #include <random>
 #include <string>
 
+#include "app/tests/ReferenceTag.h"
+
 namespace corvane {
 namespace {
-
-std::string OpenSslHmac(const std::string& key, const std::string& data) {
-  unsigned char mac[20];
-  unsigned int size = 0;
-  HMAC(EVP_sha1(), key.data(), static_cast<int>(key.size()),
-       reinterpret_cast<const unsigned char*>(data.data()), data.size(), mac, &size);
-  return std::string(reinterpret_cast<const char*>(mac), size);
-}
 
 std::string Random(std::mt19937& rng, std::size_t size) {
   std::string s(size, '\0');
@@ -33,8 +26,7 @@ TEST(IntegrityTag, IsTheDefinedHmacOfNameLineAndPayload) {
     const std::string name = "報告書 " + std::to_string(payloadSize) + ".doc";
     const std::string line1 = Random(rng, 170);
     const std::string payload = Random(rng, payloadSize);
-    const std::string k = OpenSslHmac(sessionKey, "Corvane integrity tag");
-    const std::string expected = UpperHex(OpenSslHmac(k, name + '\0' + line1 + '\0' + payload));
+    const std::string expected = test::ReferenceTag(sessionKey, name, line1, payload);
 
     TIntegrityTag tag(sessionKey, name, line1);
     const TPayloadHook hook = tag.Hook();

@@ -1,11 +1,11 @@
 #include "symmetric/HmacSha1.h"
 
 #include <gtest/gtest.h>
-#include <openssl/hmac.h>
 
 #include <random>
 #include <string>
 
+#include "symmetric/tests/OpenSslHmac.h"
 #include "symmetric/tests/SymmetricTestSupport.h"
 
 namespace corvane::test {
@@ -14,14 +14,6 @@ namespace {
 class HmacSha1Test : public BothPaths {
   bool Accelerated() const override { return CpuHasShaNi(); }
 };
-
-std::string OpenSslHmacSha1(const std::string& key, const std::string& data) {
-  unsigned char mac[20];
-  unsigned int size = 0;
-  HMAC(EVP_sha1(), key.data(), static_cast<int>(key.size()),
-       reinterpret_cast<const unsigned char*>(data.data()), data.size(), mac, &size);
-  return std::string(reinterpret_cast<const char*>(mac), size);
-}
 
 // RFC 2202, section 3: all seven HMAC-SHA-1 test cases (case 5's full 160-bit MAC).
 TEST_P(HmacSha1Test, Rfc2202Vectors) {
