@@ -188,18 +188,20 @@ std::string KeyFingerprint(const TPublicKey& key) {
 }
 
 std::string ReadableText(std::string_view text, std::size_t maxCharacters) {
-  std::vector<std::string> characters;
-  for (std::size_t at = 0; at < text.size();) characters.push_back(NextReadable(text, at));
-  std::string readable;
-  if (characters.size() <= maxCharacters || maxCharacters < 3) {
-    for (const std::string& c : characters) readable += c;
-    return readable;
-  }
+  // Two walks instead of a list of the characters: the text may be a whole file of several MiB.
+  std::size_t count = 0;
+  for (std::size_t at = 0; at < text.size(); ++count) NextReadable(text, at);
+  const bool shortened = count > maxCharacters && maxCharacters >= 3;
   // The start and the end of a long number say most about it.
-  const std::size_t head = (maxCharacters - 1) * 2 / 3, tail = maxCharacters - 1 - head;
-  for (std::size_t i = 0; i < head; ++i) readable += characters[i];
-  readable += "…";
-  for (std::size_t i = characters.size() - tail; i < characters.size(); ++i) readable += characters[i];
+  const std::size_t head = shortened ? (maxCharacters - 1) * 2 / 3 : count;
+  const std::size_t tailStart = shortened ? count - (maxCharacters - 1 - head) : count;
+  std::string readable;
+  std::size_t at = 0;
+  for (std::size_t i = 0; i < count; ++i) {
+    std::string character = NextReadable(text, at);
+    if (i < head || i >= tailStart) readable += character;
+    if (shortened && i + 1 == head) readable += "…";
+  }
   return readable;
 }
 

@@ -177,6 +177,12 @@ TEST(PublicKeyCheck, ReadableTextEscapesWhatCannotBeShownAndElidesTheMiddle) {
             "\\xEF\\xBB\\xBF1");
   EXPECT_EQ(ReadableText("\xC0\xAF"), "\\xC0\\xAF");  // an overlong "/"
   EXPECT_EQ(ReadableText(std::string(30, '1') + std::string(30, '2'), 10), "111111…222");
+  EXPECT_EQ(ReadableText("1234", 4), "1234");
+  EXPECT_EQ(ReadableText("12345", 4), "12…5");
+  EXPECT_EQ(ReadableText(std::string(20, '\x01') + "日本", 4),
+            "\\x01\\x01…本");  // whole escapes and characters
+  // A whole file's worth of text comes out at the asked length.
+  EXPECT_EQ(ReadableText(std::string(8 << 20, '7'), 48), std::string(31, '7') + "…" + std::string(16, '7'));
 }
 
 // A pipe, a folder or a missing file given as the key is reported as what it is.
