@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "common/Exception.h"
@@ -111,6 +112,10 @@ void CheckKeyStrength(int32_t strength);
 bool NameTaken(const std::filesystem::path& path);
 // Whether text ends with end.
 bool EndsWith(const std::string& text, const std::string& end);
+// Whether text is one or more ASCII digits and nothing else (no sign, no blank, no NUL).
+bool IsDecimal(std::string_view text);
+// ASCII letters lowered, every other byte as it is (names compared as the file system's other users do).
+std::string Lower(std::string_view text);
 
 // Lines of a text ended by CR, LF or CR LF; a last line without an end counts, a final end adds none.
 std::vector<std::string> SplitLines(const std::string& text);

@@ -33,15 +33,6 @@ class TKeyProgressScope {
   TKOVA& fKova;
 };
 
-bool IsDecimal(const std::string& text) {
-  return !text.empty() && text.find_first_not_of("0123456789") == std::string::npos;
-}
-
-bool Exists(const fs::path& path) {
-  std::error_code error;
-  return fs::exists(fs::symlink_status(path, error));
-}
-
 // n = P^2 Q of texts already known to be decimal.
 std::string ModulusText(const TKeyPairTexts& key) {
   TBigInt p = BigIntFromDecimalText(key.P);
@@ -52,7 +43,7 @@ std::string ModulusText(const TKeyPairTexts& key) {
 
 // The old file at `target` kept in the work folder, so that it can come back; false when there is none.
 bool KeepAside(const fs::path& target, const fs::path& aside) {
-  if (!Exists(target)) return false;
+  if (!NameTaken(target)) return false;
   if (::link(target.c_str(), aside.c_str()) == 0) return true;
   // No hard links here (or across whatever the name points to): a copy serves as well.
   std::error_code error;
@@ -159,7 +150,7 @@ std::optional<fs::path> ForeignPublicKeyFile(const std::string& name, SettingsSt
                                              const fs::path& programFolder, const TPublicKey* newKey) {
   CheckFileName(name);
   const fs::path file = programFolder / (name + kPublicKeyExtension);
-  if (!Exists(file)) return {};
+  if (!NameTaken(file)) return {};
   std::error_code error;
   if (fs::is_directory(file, error))
     throw EFileError("公開鍵ファイルの名前 " + file.string() + " はフォルダです。");
@@ -191,7 +182,7 @@ TKeyPairResult CreateKeyPair(const TKeyPairRequest& request, TKOVA& kova, Settin
   }
   // A file there now is the stored key's public half or one the user agreed to replace; one that appears
   // during the generation is not replaced.
-  const bool replaceFile = Exists(programFolder / (request.Name + kPublicKeyExtension));
+  const bool replaceFile = NameTaken(programFolder / (request.Name + kPublicKeyExtension));
 
   CreateProgramFolder(programFolder);
   // Made before the long key generation, so an unwritable folder is reported at once.

@@ -6,7 +6,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cerrno>
 #include <map>
 #include <optional>
@@ -37,20 +36,10 @@ constexpr int32_t kImportPrimeRounds = 16;
 constexpr std::size_t kMaxNumberDigits = 5000;
 const char* const kValueNames[] = {"P", "Q", "G", "KeyStrength"};
 
-std::string Lower(std::string_view text) {
-  std::string lower(text);
-  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return lower;
-}
-
 std::string_view Trim(std::string_view text) {
   while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
   while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
   return text;
-}
-
-bool IsDecimal(std::string_view text) {
-  return !text.empty() && text.find_first_not_of("0123456789") == std::string_view::npos;
 }
 
 void AppendUtf8(std::string& out, uint32_t code) {
@@ -529,8 +518,7 @@ TKeyPairResult ImportKeyPair(const TImportedKey& imported, const std::string& na
       foreign && !replaceFile) {
     throw EOutputExists(*foreign);
   }
-  std::error_code error;
-  const bool exists = fs::exists(fs::symlink_status(programFolder / (name + kPublicKeyExtension), error));
+  const bool exists = NameTaken(programFolder / (name + kPublicKeyExtension));
   return StoreKeyPair(imported.Key, name, settings, programFolder, exists);
 }
 

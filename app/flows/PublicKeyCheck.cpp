@@ -20,10 +20,6 @@ namespace {
 
 constexpr std::string_view kUtf8ByteOrderMark = "\xEF\xBB\xBF";
 
-bool IsDecimal(std::string_view text) {
-  return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
-}
-
 // A number of the key as an integer: digits only, so "+5", " 5" or "5\0" never pass as 5.
 TBigInt ReadNumber(const std::string& text, const std::string& source, const char* name) {
   if (text.empty()) throw EPublicKeyFile(source + " の" + name + "が空です。");

@@ -1,7 +1,6 @@
 #include "app/flows/PublicKeyFile.h"
 
 #include <algorithm>
-#include <cctype>
 #include <map>
 #include <system_error>
 
@@ -18,11 +17,6 @@ namespace {
 constexpr std::size_t kMaxPublicKeyFileSize = 1 << 20;
 // n = p^2 q of a 16384-bit key has at most 16386 bits: 4933 decimal digits.
 constexpr std::size_t kMaxKeyNumberDigits = 4940;
-
-std::string Lower(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return text;
-}
 
 }  // namespace
 
