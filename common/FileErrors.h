@@ -59,7 +59,7 @@ inline std::string SystemErrorText(int error) {
     case ETXTBSY:
       return "使用中です";
     case EINVAL:
-      return "通常のファイルではありません";
+      return "引数または名前が正しくありません";
     case ENXIO:
     case ENODEV:
       return "装置がありません";
@@ -69,7 +69,8 @@ inline std::string SystemErrorText(int error) {
 }
 
 // "ファイル "<path>" を開けません（<reason>）。" and the like.
-inline std::string FileErrorText(TFileAction action, const std::filesystem::path& path, int error) {
+inline std::string FileErrorText(TFileAction action, const std::filesystem::path& path,
+                                 const std::string& reason) {
   const std::string name = "\"" + path.string() + "\"";
   std::string text;
   switch (action) {
@@ -95,12 +96,21 @@ inline std::string FileErrorText(TFileAction action, const std::filesystem::path
       text = "フォルダ " + name + " に書き込めません";
       break;
   }
-  const std::string reason = SystemErrorText(error);
   return text + (reason.empty() ? "" : "（" + reason + "）") + "。";
+}
+
+inline std::string FileErrorText(TFileAction action, const std::filesystem::path& path, int error) {
+  return FileErrorText(action, path, SystemErrorText(error));
 }
 
 [[noreturn]] inline void ThrowFileError(TFileAction action, const std::filesystem::path& path, int error) {
   throw EFileError(FileErrorText(action, path, error), path, error);
+}
+
+// A device, a pipe or a socket where a file with a size to work on is needed. Its error number is EINVAL,
+// but no system call failed, so the text says what the thing is not.
+[[noreturn]] inline void ThrowNotRegularFile(TFileAction action, const std::filesystem::path& path) {
+  throw EFileError(FileErrorText(action, path, std::string("通常のファイルではありません")), path, EINVAL);
 }
 
 }  // namespace corvane

@@ -76,7 +76,7 @@ void TransformFile(const std::filesystem::path& sourcePath, const std::filesyste
   std::error_code unknown;
   const std::filesystem::file_status status = std::filesystem::status(sourcePath, unknown);
   if (!unknown && !std::filesystem::is_regular_file(status))
-    ThrowFileError(TFileAction::faOpen, sourcePath, EINVAL);
+    ThrowNotRegularFile(TFileAction::faOpen, sourcePath);
   TFileStream source(sourcePath, TFileMode::fmOpenRead);
   const std::filesystem::path temporary = TemporaryBeside(destinationPath);
   try {

@@ -6,20 +6,9 @@
 
 #include <cerrno>
 #include <climits>
+#include <utility>
 
 namespace corvane {
-
-namespace {
-
-// Closes the descriptor on every path.
-struct TDescriptor {
-  int fd;
-  ~TDescriptor() {
-    if (fd >= 0) ::close(fd);
-  }
-};
-
-}  // namespace
 
 namespace {
 
@@ -103,28 +92,16 @@ std::vector<std::string> SplitLines(const std::string& text) {
   return lines;
 }
 
-namespace {
-
-// Opening a pipe without O_NONBLOCK would wait for a writer; the descriptor must be a regular file.
-int OpenRegularFile(const std::filesystem::path& path) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) ThrowFileError(TFileAction::faOpen, path, errno);
-  struct stat info {};
-  int error = 0;
-  if (::fstat(fd, &info) != 0)
-    error = errno;
-  else if (S_ISDIR(info.st_mode))
-    error = EISDIR;
-  else if (!S_ISREG(info.st_mode))
-    error = EINVAL;
-  if (error != 0) {
-    ::close(fd);
-    ThrowFileError(TFileAction::faOpen, path, error);
-  }
-  return fd;
+int OpenRegularFile(const std::filesystem::path& path, struct stat* info) {
+  TDescriptor file{::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)};
+  if (file.fd < 0) ThrowFileError(TFileAction::faOpen, path, errno);
+  struct stat own {};
+  struct stat& opened = info ? *info : own;
+  if (::fstat(file.fd, &opened) != 0) ThrowFileError(TFileAction::faOpen, path, errno);
+  if (S_ISDIR(opened.st_mode)) ThrowFileError(TFileAction::faOpen, path, EISDIR);
+  if (!S_ISREG(opened.st_mode)) ThrowNotRegularFile(TFileAction::faOpen, path);
+  return std::exchange(file.fd, -1);
 }
-
-}  // namespace
 
 void CheckReadableFile(const std::filesystem::path& path) {
   ::close(OpenRegularFile(path));

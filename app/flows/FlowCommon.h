@@ -5,6 +5,9 @@
 // The flows are front-end neutral: inputs are values, long work reports progress through a callback that
 // may cancel, outcomes are result values or exceptions whose messages are the texts shown to the user.
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -119,6 +122,18 @@ std::string Lower(std::string_view text);
 
 // Lines of a text ended by CR, LF or CR LF; a last line without an end counts, a final end adds none.
 std::vector<std::string> SplitLines(const std::string& text);
+// Closes the descriptor on every path.
+struct TDescriptor {
+  int fd = -1;
+  ~TDescriptor() {
+    if (fd >= 0) ::close(fd);
+  }
+};
+
+// Opens a regular file for reading and gives its descriptor (and what fstat says of it, when asked). Raises
+// EFileError naming the file when it cannot be opened or is not a regular file; it never waits, as opening
+// a pipe for reading otherwise would until a writer comes.
+int OpenRegularFile(const std::filesystem::path& path, struct stat* info = nullptr);
 // Raises EFileError naming the file when it cannot be opened for reading or is not a regular file (a
 // folder, a device, a pipe: none has a size to work on). Never blocks, whatever the path names.
 void CheckReadableFile(const std::filesystem::path& path);

@@ -30,14 +30,6 @@ constexpr const char* kNewOwnerMarker = ".owner-new";
 // Work folders hold files only; anything deeper than this is not ours to descend into.
 constexpr int kMaxRemoveDepth = 8;
 
-// Closes the descriptor on every path.
-struct TDescriptor {
-  int fd = -1;
-  ~TDescriptor() {
-    if (fd >= 0) ::close(fd);
-  }
-};
-
 std::string RandomSuffix() {
   static const char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
   std::string suffix;
@@ -256,13 +248,9 @@ void CopyInto(int from, const fs::path& source, uint64_t size, const fs::path& t
 
 fs::path KeepCurrentVersion(const fs::path& file, const TWorkFolder& work, const std::string& name,
                             const TFlowProgress& progress) {
-  // Opening a pipe without O_NONBLOCK would wait for a writer; what is checked is what is kept.
-  const TDescriptor from{::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)};
-  if (from.fd < 0) ThrowFileError(TFileAction::faOpen, file, errno);
+  // What is checked is what is kept.
   struct stat opened {};
-  if (::fstat(from.fd, &opened) != 0) ThrowFileError(TFileAction::faOpen, file, errno);
-  if (!S_ISREG(opened.st_mode))
-    ThrowFileError(TFileAction::faOpen, file, S_ISDIR(opened.st_mode) ? EISDIR : EINVAL);
+  const TDescriptor from{OpenRegularFile(file, &opened)};
 
   const fs::path target = work / name;
   // Linking the open descriptor links exactly the file checked, even if the name changed since.

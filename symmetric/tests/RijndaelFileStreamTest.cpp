@@ -167,6 +167,14 @@ TEST(FileStream, FailuresAndCancellingLeaveNoDestination) {
   ASSERT_EQ(mkfifo((dir / "pipe").c_str(), 0600), 0);
   EXPECT_THROW(EncryptFileStream(dir / "pipe", dir / "out", "k"), EFileError);
   fs::remove(dir / "pipe");
+  // A failed system call is told by its own reason, not as a file that is not a regular file.
+  TFileStream stream(dir / "big", TFileMode::fmOpenRead);
+  try {
+    stream.Seek(UINT64_MAX);
+    ADD_FAILURE() << "sought past the largest offset";
+  } catch (const EFileError& error) {
+    EXPECT_EQ(std::string(error.what()).find("通常のファイル"), std::string::npos) << error.what();
+  }
 
   // A failing run replaces nothing.
   EXPECT_THROW(
