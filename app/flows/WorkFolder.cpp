@@ -76,6 +76,20 @@ void RemoveContents(int fd, const char* keep, int depth = 0) {
   }
 }
 
+// Empties a work folder opened as fd whose marker is open as owner (-1 when unmarked), and closes owner.
+// True when only the marker was left and it is gone too, so the folder can go. The marker is closed before
+// it is removed: a file system such as NFS keeps a removed file that is still open under a new name until
+// it is closed, which would keep the folder from going. A folder with something left in it keeps its
+// marker, so a later flow tries again.
+bool EmptyWorkFolder(int fd, int& owner) {
+  RemoveContents(fd, kOwnerMarker);
+  const std::vector<std::string> left = NamesIn(fd);
+  if (owner >= 0) ::close(std::exchange(owner, -1));
+  if (!left.empty() && left != std::vector<std::string>{kOwnerMarker}) return false;
+  ::unlinkat(fd, kOwnerMarker, 0);
+  return true;
+}
+
 // Removes the work folder `name` in the folder opened as parent when it is a folder of this user holding a
 // marker whose lock is free (its owner has ended). The lock is held while removing, so two flows never
 // remove the same folder at once and a live owner's folder is never touched.
@@ -84,13 +98,11 @@ void RemoveIfAbandoned(int parent, const std::string& name) {
   if (folder.fd < 0) return;
   struct stat info {};
   if (::fstat(folder.fd, &info) != 0 || info.st_uid != ::geteuid()) return;
-  const TDescriptor owner{::openat(folder.fd, kOwnerMarker, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC)};
+  TDescriptor owner{::openat(folder.fd, kOwnerMarker, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC)};
   if (owner.fd < 0) return;
   if (::fstat(owner.fd, &info) != 0 || !S_ISREG(info.st_mode)) return;
   if (::flock(owner.fd, LOCK_EX | LOCK_NB) != 0) return;  // alive (or locks do not work here)
-  RemoveContents(folder.fd, kOwnerMarker);
-  ::unlinkat(folder.fd, kOwnerMarker, 0);
-  ::unlinkat(parent, name.c_str(), AT_REMOVEDIR);
+  if (EmptyWorkFolder(folder.fd, owner.fd)) ::unlinkat(parent, name.c_str(), AT_REMOVEDIR);
 }
 
 // Locks a new marker in the folder opened as fd; -1 when the file system offers no locks (the folder then
@@ -168,11 +180,8 @@ TWorkFolder::TWorkFolder(const fs::path& parent) : fParent(parent) {
 
 TWorkFolder::~TWorkFolder() {
   // The marker goes last, so a folder is never left unmarked with something in it.
-  RemoveContents(fFolder, kOwnerMarker);
-  ::unlinkat(fFolder, kOwnerMarker, 0);
-  ::rmdir(fPath.c_str());
+  if (EmptyWorkFolder(fFolder, fOwner)) ::rmdir(fPath.c_str());
   ::close(fFolder);
-  if (fOwner >= 0) ::close(fOwner);
 }
 
 void TWorkFolder::ThrowForFolder(const EFileError& error) const {

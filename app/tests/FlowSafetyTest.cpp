@@ -276,6 +276,25 @@ TEST_P(AbandonedWorkFolderTest, EveryFlowRemovesThoseWhoseOwnerIsGoneAndNothingE
   live.Release();
 }
 
+// A work folder its owner could not empty keeps its marker, unlocked once the owner ends, so the next flow
+// in that folder removes it when it can.
+TEST_F(FlowTest, AWorkFolderThatCouldNotBeEmptiedKeepsItsMarker) {
+  fs::path path, deep;
+  {
+    TWorkFolder work(src);
+    path = work.Path();
+    deep = path;
+    for (int i = 0; i < 12; ++i) deep /= "d";  // deeper than the removal descends
+    fs::create_directories(deep);
+    WriteFile(path / "notes.txt.Enc", "x");
+  }
+  EXPECT_TRUE(fs::exists(path / ".owner"));
+  EXPECT_FALSE(fs::exists(path / "notes.txt.Enc"));
+  fs::remove_all(path / "d");
+  { TWorkFolder next(src); }
+  EXPECT_FALSE(fs::exists(path));
+}
+
 INSTANTIATE_TEST_SUITE_P(Flows, AbandonedWorkFolderTest,
                          ::testing::Values(SweepCase{"encryption"}, SweepCase{"decryption"},
                                            SweepCase{"key pair"}));
