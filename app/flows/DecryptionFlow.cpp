@@ -129,7 +129,7 @@ EHiddenOutputName::EHiddenOutputName(fs::path path)
 
 std::string HiddenOutputNameText(const fs::path& output) {
   const std::string name = "\"" + output.filename().string() + "\"";
-  if (output.filename().string().starts_with(kWorkFolderPrefix)) {
+  if (WorkFolderName(output.filename().string())) {
     return "復号化されるファイルの名前 " + name + " は、このプログラムの作業フォルダの名前と同じ形です。";
   }
   return "復号化されるファイルの名前 " + name + " はドットで始まるため、隠しファイルになります。";

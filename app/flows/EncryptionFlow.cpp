@@ -1,10 +1,7 @@
 #include "app/flows/EncryptionFlow.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
-#include <climits>
 
 #include "app/flows/ContainerArchive.h"
 #include "app/flows/PublicKeyCheck.h"
@@ -43,8 +40,7 @@ std::string WrapSessionKey(const fs::path& keyFile, const std::string& sessionKe
 // is the stem the reader and the mail use: neither can be shortened, so one that the source's folder
 // cannot hold is refused before any work, naming the source.
 void CheckNameLengths(const fs::path& source, const std::vector<std::string>& names) {
-  const long max = ::pathconf(source.parent_path().c_str(), _PC_NAME_MAX);
-  const std::size_t limit = max > 0 ? static_cast<std::size_t>(max) : NAME_MAX;
+  const std::size_t limit = MaxNameLength(source.parent_path());
   for (const std::string& name : names) {
     if (name.size() > limit) {
       throw EFileError("ファイル \"" + source.string() + "\" の名前が長すぎるため、暗号ファイルの名前 \"" +
@@ -85,8 +81,8 @@ TEncryptResult EncryptFileForRecipient(const TEncryptRequest& request, TKOVA& ko
   const std::string stem = ContainerStemFor(sourceName, keyFileName);
   const std::string payloadName = sourceName + ".Enc";
   const std::string sessionKeyName = stem + ".RJN";
-  const std::string containerName = stem + ".KVX";
-  const fs::path container = source.parent_path() / containerName;
+  const fs::path container = ContainerFileFor(request);
+  const std::string containerName = container.filename().string();
 
   CheckReadableFile(source);  // named before any work is done
   CheckNameLengths(source, {payloadName, containerName});

@@ -130,12 +130,6 @@ bool Inside(const fs::path& path, const fs::path& folder) {
          (p.size() == f.size() || p[f.size()] == '/');
 }
 
-// The longest file name the folder's file system takes.
-std::size_t MaxNameLength(const fs::path& folder) {
-  const long max = ::pathconf(folder.c_str(), _PC_NAME_MAX);
-  return max > 0 ? static_cast<std::size_t>(max) : NAME_MAX;
-}
-
 // At most `size` bytes of the start of a UTF-8 name, never ending inside a character.
 std::string NameStart(const std::string& name, std::size_t size) {
   if (name.size() <= size) return name;
@@ -145,6 +139,11 @@ std::string NameStart(const std::string& name, std::size_t size) {
 }
 
 }  // namespace
+
+std::size_t MaxNameLength(const fs::path& folder) {
+  const long max = ::pathconf(folder.c_str(), _PC_NAME_MAX);
+  return max > 0 ? static_cast<std::size_t>(max) : NAME_MAX;
+}
 
 bool WorkFolderName(const std::string& name) {
   const std::string prefix = kWorkFolderPrefix;

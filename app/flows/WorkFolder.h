@@ -28,6 +28,9 @@ inline constexpr const char* kWorkFolderPrefix = ".corvane-";
 // Whether a name has the form of a work folder's name.
 bool WorkFolderName(const std::string& name);
 
+// The longest file name the folder's file system takes (NAME_MAX when it does not say).
+std::size_t MaxNameLength(const std::filesystem::path& folder);
+
 // Removes the work folders in parent whose owner process has ended. Never raises: a folder that cannot be
 // looked into is left alone.
 void RemoveAbandonedWorkFolders(const std::filesystem::path& parent);

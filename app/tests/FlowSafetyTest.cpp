@@ -303,8 +303,12 @@ INSTANTIATE_TEST_SUITE_P(Flows, AbandonedWorkFolderTest,
 
 TEST_F(FlowTest, AnOutputNameStartingWithADotIsWrittenOnlyWithConsent) {
   MakeKeyPair();
-  for (const std::string& name :
-       {std::string(".bashrc"), std::string(".corvane-AbCdEf"), std::string(".x")}) {
+  // The question says why: a hidden file, or a name of this program's work folders' form.
+  const std::pair<std::string, const char*> cases[] = {{".bashrc", "隠しファイル"},
+                                                       {".corvane-AbCdEf", "作業フォルダ"},
+                                                       {".corvane-notes.txt", "隠しファイル"},
+                                                       {".x", "隠しファイル"}};
+  for (const auto& [name, reason] : cases) {
     WriteFile(dst / "holiday_photos_me@x.KVX", ContainerNamed(name + ".Enc", "data"));
     try {
       Decrypt(dst / "holiday_photos_me@x.KVX");
@@ -312,6 +316,7 @@ TEST_F(FlowTest, AnOutputNameStartingWithADotIsWrittenOnlyWithConsent) {
     } catch (const EHiddenOutputName& error) {
       EXPECT_EQ(error.Path(), dst / name);
       EXPECT_NE(std::string(error.what()).find(name), std::string::npos) << error.what();
+      EXPECT_NE(std::string(error.what()).find(reason), std::string::npos) << error.what();
     }
     EXPECT_EQ(Entries(dst), Names{"holiday_photos_me@x.KVX"}) << name;
     EXPECT_EQ(DecryptContainer({dst / "holiday_photos_me@x.KVX", false, true}, kova, settings).OutputFile,
