@@ -91,12 +91,6 @@ int ReportMissing(const TCommand& c, const std::vector<TMember>& members, std::s
   return status;
 }
 
-std::string JoinComponents(const std::vector<std::string>& parts) {
-  std::string joined;
-  for (const auto& part : parts) joined += (joined.empty() ? "" : "/") + part;
-  return joined;
-}
-
 bool Within(const std::string& root, const std::string& path) {
   return path == root || (path.size() > root.size() && path.compare(0, root.size(), root) == 0 &&
                           (root.back() == '/' || path[root.size()] == '/'));
@@ -211,7 +205,7 @@ int ExtractMembers(const TCommand& c, std::string& report) {
       if (!paths) parts = {parts.back()};
       if (m.IsDirectory()) {
         if (paths) status = MakeFolders(target, real, parts, path);
-      } else if (!written.insert(JoinComponents(parts)).second) {
+      } else if (!written.insert(StoredName(m.name, !paths)).second) {
         status = UNLHA_ERROR_UNSAFE_NAME;
         problem = "not written over a file extracted before";
       } else {

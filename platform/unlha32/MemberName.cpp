@@ -104,10 +104,6 @@ bool DecodeUtf16(std::string_view bytes, std::string& utf8) {
   return bytes.size() % 2 == 0 && Convert(kUtf8, "UTF-16LE", bytes, utf8) && IsValidUtf8(utf8);
 }
 
-bool DecodeUndeclared(std::string_view bytes, std::string& utf8) {
-  return DecodeCodePage(IsValidUtf8(bytes) ? kCodePageUtf8 : kCodePage932, bytes, utf8);
-}
-
 std::string ReplaceInvalidUtf8(std::string_view bytes) {
   std::string out;
   for (size_t i = 0; i < bytes.size();) {

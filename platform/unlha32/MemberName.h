@@ -22,8 +22,6 @@ bool IsKnownCodePage(uint32_t codePage);
 bool DecodeCodePage(uint32_t codePage, std::string_view bytes, std::string& utf8);
 // UTF-16 little-endian as UTF-8; false for an odd length or an unpaired surrogate.
 bool DecodeUtf16(std::string_view bytes, std::string& utf8);
-// Bytes of no declared code page: valid UTF-8 is UTF-8, anything else code page 932.
-bool DecodeUndeclared(std::string_view bytes, std::string& utf8);
 
 // For showing a name that cannot be decoded: its valid UTF-8 kept, every other byte as U+FFFD.
 std::string ReplaceInvalidUtf8(std::string_view bytes);

@@ -131,19 +131,23 @@ void SetReadForTesting(TReadFunction read) {
   gRead = read ? read : ::read;
 }
 
+int ReadChunk(int fd, uint8_t* buffer, size_t size, size_t& got) {
+  got = 0;
+  while (got < size) {
+    const ssize_t n = gRead.load()(fd, buffer + got, size - got);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return UNLHA_ERROR_FILE_OPEN;
+    if (n == 0) break;
+    got += static_cast<size_t>(n);
+  }
+  return 0;
+}
+
 int StoreOnTwoThreads(int fd, TFileWriter& out, TProgress& progress, uint16_t& crc, uint64_t& total) {
   struct stat st {};
   if (::fstat(fd, &st) != 0 || !TwoThreadsPay(static_cast<uint64_t>(st.st_size))) return kOnOneThread;
   const TFill fill = [fd](uint8_t* buffer, size_t capacity, size_t& got) {
-    got = 0;
-    while (got < capacity) {
-      const ssize_t n = gRead.load()(fd, buffer + got, capacity - got);
-      if (n < 0 && errno == EINTR) continue;
-      if (n < 0) return UNLHA_ERROR_FILE_OPEN;
-      if (n == 0) break;
-      got += static_cast<size_t>(n);
-    }
-    return 0;
+    return ReadChunk(fd, buffer, capacity, got);
   };
   total = 0;
   const TDrain drain = [&](const uint8_t* data, size_t size) {

@@ -32,8 +32,12 @@ int StoreOnTwoThreads(int fd, TFileWriter& out, TProgress& progress, uint16_t& c
 // checks). 0, kOnOneThread, UNLHA_ERROR_FILE_OPEN when the archive cannot be read, or the sink's status.
 int ExtractOnTwoThreads(const TByteSource& source, const TMember& member, TSink& sink, uint16_t& crc);
 
-// For the tests: false makes both answer kOnOneThread always; and a stand-in for read(2) on the second
-// thread when packing (nullptr restores the real one).
+// Reads `size` bytes of fd into buffer (fewer only at its end), giving the count; 0, or
+// UNLHA_ERROR_FILE_OPEN for a read error. Every read of a file being packed goes through it.
+int ReadChunk(int fd, uint8_t* buffer, size_t size, size_t& got);
+
+// For the tests: false makes both answer kOnOneThread always; and a stand-in for read(2) in every read
+// of a file being packed (nullptr restores the real one).
 void UseTwoThreads(bool use);
 using TReadFunction = ssize_t (*)(int fd, void* buffer, size_t size);
 void SetReadForTesting(TReadFunction read);

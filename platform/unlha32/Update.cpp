@@ -139,18 +139,6 @@ int CollectInputs(const TCommand& c, std::vector<TInput>& inputs, std::string& r
   return 0;
 }
 
-int ReadChunk(int fd, uint8_t* buffer, size_t size, size_t& got) {
-  got = 0;
-  while (got < size) {
-    const ssize_t n = ::read(fd, buffer + got, size - got);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return UNLHA_ERROR_FILE_OPEN;
-    if (n == 0) break;
-    got += static_cast<size_t>(n);
-  }
-  return 0;
-}
-
 // Reads the whole file in chunks of `chunk` bytes, keeping its CRC and size and reporting progress; each
 // chunk is handed to `sink` (which returns a status) before the next is read.
 template <typename Sink>
