@@ -348,9 +348,11 @@ bool PairDecrypts(const TKeyPairTexts& key, int32_t strength) {
          kova.DecryptText(cipherText, message) == TKOVA::kOk && message == probe;
 }
 
-std::string Canonical(const std::string& text) {
-  if (!IsDecimal(text) || text.size() > kMaxNumberDigits) return text;
-  return BigIntToDecimalText(BigIntFromDecimalText(text));
+// A decimal number as the program stores it, without leading zeros ("0" stays); any other text as it is.
+// A view, not a copy: the texts are private key numbers, which are wiped and never copied around.
+std::string_view Canonical(std::string_view text) {
+  if (!IsDecimal(text)) return text;
+  return text.substr(std::min(text.find_first_not_of('0'), text.size() - 1));
 }
 
 std::string EscapedRegistryString(const std::string& value) {
@@ -480,9 +482,8 @@ TPublicKey CheckKeyPair(TKeyPairTexts& key, const std::string& source) {
   if (!IsDecimal(key.G) || key.G.size() > kMaxNumberDigits) {
     Refuse(source, "値 G \"" + ReadableText(key.G) + "\" は 10 進数ではありません。");
   }
-  key.P = Canonical(key.P);
-  key.Q = Canonical(key.Q);
-  key.G = Canonical(key.G);
+  for (std::string* number : {&key.P, &key.Q, &key.G})
+    number->erase(0, number->size() - Canonical(*number).size());  // in place
   key.KeyStrength = std::to_string(strength);
   const TPublicKey publicKey = CheckPublicKey({BigIntToDecimalText(n), key.G, key.KeyStrength}, source);
   if (!PairDecrypts(key, strength)) Refuse(source, "値 G ではこの鍵で暗号化したものを復号化できません。");

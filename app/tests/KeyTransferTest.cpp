@@ -161,7 +161,7 @@ TEST_F(KeyTransferTest, AVersion5FileWithOtherKeysAndValuesImports) {
       "\"Comment\"=\"メモ \\\"引用\\\" \\\\ 終わり\"\r\n"
       "\"Blob\"=hex:\r\n"
       "\"KeyStrength\"=\"" +
-      alice.KeyStrength + "\"\r\n\"g\"=\"" + alice.G + "\"\r\n\"Q\"=\"" + alice.Q + "\"\r\n\"P\"=\"" +
+      alice.KeyStrength + "\"\r\n\"g\"=\"0" + alice.G + "\"\r\n\"Q\"=\"" + alice.Q + "\"\r\n\"P\"=\"00" +
       alice.P +
       "\"\r\n\"Extra\"=dword:00000001\r\n\r\n"
       "[HKEY_CURRENT_USER\\Software\\Tessaly\\Corvane\\Setting]\r\n\"KVK\"=\"0\"\r\n\r\n"
@@ -169,7 +169,9 @@ TEST_F(KeyTransferTest, AVersion5FileWithOtherKeysAndValuesImports) {
   for (const std::string& bytes : {Utf16File(text), "\xEF\xBB\xBF" + text, text}) {
     MemorySettingsStore store;
     const TKeyPairResult result = Import(bytes, store, root / "home");
+    // Numbers are stored as the program writes them: without leading zeros.
     EXPECT_EQ(ReadStoredKey(store).P, alice.P);
+    EXPECT_EQ(ReadStoredKey(store).G, alice.G);
     EXPECT_EQ(ReadFile(result.PublicKeyFile), alice.PublicKeyFile);
   }
 }
