@@ -45,8 +45,6 @@ class TWorkFolder {
   TWorkFolder& operator=(const TWorkFolder&) = delete;
 
   const std::filesystem::path& Path() const { return fPath; }
-  // The user's folder the work folder lives in.
-  const std::filesystem::path& Folder() const { return fParent; }
   std::filesystem::path operator/(const std::string& name) const { return fPath / name; }
 
   // Runs work on files in the work folder. A file error about a path inside it is reported against the

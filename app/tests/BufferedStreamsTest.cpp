@@ -87,41 +87,5 @@ TEST(BufferedStreams, PipelinedEncryptionOfASourceThatShrinksOrGrows) {
   EXPECT_THROW(EncryptFilePipelined(folder / "plain", folder / "enc", "k", grow), ESourceChanged);
 }
 
-TEST(BufferedStreams, ReaderServesAnyPieceSizesAndSeeks) {
-  TempFolder folder;
-  const std::string data = RandomBytes((2u << 20) + 3);
-  WriteFile(folder / "f", data);
-  TBufferedFileReader reader(folder / "f");
-  EXPECT_EQ(reader.Size(), data.size());
-  std::string read;
-  std::string piece(700001, '\0');
-  for (std::size_t got; (got = reader.Read(piece.data(), piece.size())) > 0;) read.append(piece, 0, got);
-  EXPECT_EQ(read, data);
-  EXPECT_EQ(reader.Position(), data.size());
-  reader.Seek(5);
-  char byte = 0;
-  ASSERT_EQ(reader.Read(&byte, 1), 1u);
-  EXPECT_EQ(byte, data[5]);
-  EXPECT_THROW(reader.Write("x", 1), EFileError);
-}
-
-TEST(BufferedStreams, WriterKeepsOrderAcrossSmallAndLargeWrites) {
-  TempFolder folder;
-  const std::string data = RandomBytes(3u << 20);
-  {
-    TBufferedFileWriter writer(folder / "f");
-    writer.Write(data.data(), 10);
-    writer.Write(data.data() + 10, (1u << 20) + 5);  // larger than the buffer: written through
-    writer.Write(data.data() + 10 + (1u << 20) + 5, data.size() - 10 - (1u << 20) - 5);
-    EXPECT_EQ(writer.Position(), data.size());
-    EXPECT_EQ(writer.Size(), data.size());
-    writer.Close();
-  }
-  EXPECT_EQ(ReadFile(folder / "f"), data);
-  TBufferedFileWriter writer(folder / "g");
-  char byte = 0;
-  EXPECT_THROW(writer.Read(&byte, 1), EFileError);
-}
-
 }  // namespace
 }  // namespace corvane
