@@ -25,13 +25,4 @@ class ESfxNoRequiredFile : public EArchiver {
   std::string KindWord, Target, StubFile;
 };
 
-// The library found no room for what it was writing (the status kStatusDiskFull): the file system or the
-// user's quota is full, or a file would pass the size limit. Nothing half-written is left. The message
-// says so and names the folder, which should be the one the user chose, never a work folder of ours.
-class EArchiverDiskFull : public EArchiver {
- public:
-  explicit EArchiverDiskFull(const std::string& folder);
-  std::string Folder;
-};
-
 }  // namespace corvane

@@ -31,11 +31,6 @@ ESfxNoRequiredFile::ESfxNoRequiredFile(const std::string& kindWord, const std::s
       Target(target),
       StubFile(stubFile) {}
 
-EArchiverDiskFull::EArchiverDiskFull(const std::string& folder)
-    : EArchiver("ディスクの空きが足りないため、フォルダ " + folder +
-                " に書き込めませんでした。空きを作ってから、もう一度やり直してください。"),
-      Folder(folder) {}
-
 std::string ArchiveEntryName(const TArchiveEntry& entry) {
   return std::string(entry.szFileName, strnlen(entry.szFileName, sizeof(entry.szFileName)));
 }

@@ -41,9 +41,9 @@ using TArchiveHandle = void*;
 
 // Status of a pack whose file selection was cancelled through OnProgress.
 constexpr std::int32_t kStatusCancelled = 0x8020;
-// Status of a pack or extraction that found no room on the disk (UNLHA_ERROR_DISK_FULL of the LHA
-// library); EArchiverDiskFull is the message for it.
-constexpr std::int32_t kStatusDiskFull = 0x800C;
+// Status of a pack or extraction that found no room on the disk, or passed the file-size limit; the
+// caller tells the user, naming the folder they chose.
+constexpr std::int32_t kStatusDiskFull = UNLHA_ERROR_DISK_FULL;
 
 // The name of a listing entry: the bytes of its name field up to the first code 0 (at most 513 bytes, so a
 // field without terminator is still read safely).
