@@ -104,6 +104,12 @@ bool DecodeUtf16(std::string_view bytes, std::string& utf8) {
   return bytes.size() % 2 == 0 && Convert(kUtf8, "UTF-16LE", bytes, utf8) && IsValidUtf8(utf8);
 }
 
+std::string Utf8Prefix(std::string_view text, size_t length) {
+  if (text.size() <= length) return std::string(text);
+  while (length > 0 && (static_cast<unsigned char>(text[length]) & 0xC0) == 0x80) --length;
+  return std::string(text.substr(0, length));
+}
+
 std::string ReplaceInvalidUtf8(std::string_view bytes) {
   std::string out;
   for (size_t i = 0; i < bytes.size();) {

@@ -23,6 +23,9 @@ bool DecodeCodePage(uint32_t codePage, std::string_view bytes, std::string& utf8
 // UTF-16 little-endian as UTF-8; false for an odd length or an unpaired surrogate.
 bool DecodeUtf16(std::string_view bytes, std::string& utf8);
 
+// At most `length` bytes of the start of a UTF-8 text, fewer where `length` would cut a character in two.
+std::string Utf8Prefix(std::string_view text, size_t length);
+
 // For showing a name that cannot be decoded: its valid UTF-8 kept, every other byte as U+FFFD.
 std::string ReplaceInvalidUtf8(std::string_view bytes);
 

@@ -4,6 +4,8 @@
 #include <cstring>
 #include <mutex>
 
+#include "platform/unlha32/MemberName.h"
+
 namespace corvane::lha {
 namespace {
 
@@ -34,9 +36,10 @@ bool UnregisterOwner(void* owner) {
 }
 
 void CopyField(char* field, size_t fieldSize, const std::string& text) {
-  const size_t n = std::min(text.size(), fieldSize - 1);
-  std::memcpy(field, text.data(), n);
-  field[n] = '\0';
+  // Names are UTF-8: one too long for the field loses whole characters, never half of one.
+  const std::string kept = Utf8Prefix(text, fieldSize - 1);
+  std::memcpy(field, kept.data(), kept.size());
+  field[kept.size()] = '\0';
 }
 
 TProgress::TProgress() {

@@ -8,6 +8,8 @@
 #include <cerrno>
 #include <cstdio>
 
+#include "platform/unlha32/MemberName.h"
+
 namespace corvane::lha {
 namespace {
 
@@ -18,14 +20,6 @@ constexpr size_t kDecoration = 1 + 13;
 size_t LongestName(const std::string& dir) {
   const long longest = ::pathconf(dir.empty() ? "." : dir.c_str(), _PC_NAME_MAX);
   return longest > 0 ? static_cast<size_t>(longest) : 255;
-}
-
-// The first `length` bytes of `name`, fewer when that would cut a UTF-8 character in two (a file system
-// that checks its names would refuse the broken one).
-std::string Shortened(const std::string& name, size_t length) {
-  if (name.size() <= length) return name;
-  while (length > 0 && (static_cast<unsigned char>(name[length]) & 0xC0) == 0x80) --length;
-  return name.substr(0, length);
 }
 
 }  // namespace
@@ -49,7 +43,7 @@ bool TTempFile::Create(const std::string& finalPath) {
       r ^= static_cast<unsigned>(::getpid()) * 2654435761u + static_cast<unsigned>(attempt);
     char suffix[16];
     std::snprintf(suffix, sizeof suffix, ".%08x.tmp", r);
-    const std::string path = dir + "." + Shortened(base, keep) + suffix;
+    const std::string path = dir + "." + Utf8Prefix(base, keep) + suffix;
     fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd_ >= 0) {
       path_ = path;

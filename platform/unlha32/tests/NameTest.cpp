@@ -258,6 +258,11 @@ TEST(LhaName, Utf8Validity) {
        {"\x80", "\xC0\xAF", "\xE0\x80\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xE8\xA1", "\xFF"})
     EXPECT_FALSE(IsValidUtf8(bad)) << bad;
   EXPECT_EQ(ReplaceInvalidUtf8("a\x81表\xFF"), "a" + kReplacement + "表" + kReplacement);
+  // A name cut to fit a field or a file system keeps whole characters.
+  EXPECT_EQ(Utf8Prefix("a表b", 2), "a");
+  EXPECT_EQ(Utf8Prefix("a表b", 4), "a表");
+  EXPECT_EQ(Utf8Prefix("😀", 3), "");
+  EXPECT_EQ(Utf8Prefix("abc", 5), "abc");
   // A name that is not UTF-8 is stored as given, without a code page.
   EXPECT_EQ(EncodeName("caf\xE9").codePage, 0u);
 }
