@@ -1,9 +1,6 @@
 #include "app/flows/KeyTransfer.h"
 
-#include <fcntl.h>
 #include <iconv.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -383,17 +380,7 @@ void WritePrivateFile(const fs::path& path, const std::string& data, bool replac
   const fs::path folder = path.parent_path().empty() ? fs::path(".") : path.parent_path();
   TWorkFolder work(folder);
   const fs::path temporary = work / "export.reg";
-  const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-  if (fd < 0) ThrowFileError(TFileAction::faCreate, path, errno);
-  int failure = ::fchmod(fd, 0600) == 0 ? 0 : errno;
-  for (std::size_t done = 0; failure == 0 && done < data.size();) {
-    const ssize_t put = ::write(fd, data.data() + done, data.size() - done);
-    if (put < 0 && errno != EINTR) failure = errno;
-    if (put > 0) done += static_cast<std::size_t>(put);
-  }
-  if (failure == 0 && ::fsync(fd) != 0) failure = errno;
-  if (::close(fd) != 0 && failure == 0) failure = errno;
-  if (failure != 0) ThrowFileError(TFileAction::faWrite, path, failure);
+  work.Run([&] { WriteWorkFile(temporary, data, true); });
   PlaceFile(temporary, path, replace);
 }
 

@@ -313,10 +313,11 @@ int WriteAll(int fd, const std::string& data) {
 
 }  // namespace
 
-void WriteWorkFile(const fs::path& path, const std::string& data) {
+void WriteWorkFile(const fs::path& path, const std::string& data, bool flush) {
   const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
   if (fd < 0) ThrowFileError(TFileAction::faCreate, path, errno);
   int error = WriteAll(fd, data);
+  if (error == 0 && flush && ::fsync(fd) != 0) error = errno;
   if (::close(fd) != 0 && error == 0) error = errno;
   if (error != 0) ThrowFileError(TFileAction::faWrite, path, error);
 }

@@ -114,8 +114,9 @@ void DecryptFileInPlace(const std::filesystem::path& file, const std::string& ke
 // whatever the length of path's name. Raises EFileError.
 void WriteFileAtomically(const std::filesystem::path& path, const std::string& data);
 
-// Writes data to a new file in a work folder (mode 0600). Not flushed to the device: an intermediate is
-// removed with its folder, and what is made from it is placed only once complete. Raises EFileError.
-void WriteWorkFile(const std::filesystem::path& path, const std::string& data);
+// Writes data to a new file in a work folder (mode 0600). Flushed to the device only with `flush`, for a
+// file that is itself put in place (an intermediate is removed with its folder, and what is made from it
+// is placed only once complete). Raises EFileError.
+void WriteWorkFile(const std::filesystem::path& path, const std::string& data, bool flush = false);
 
 }  // namespace corvane
