@@ -39,68 +39,46 @@ std::string_view Trim(std::string_view text) {
   return text;
 }
 
-void AppendUtf8(std::string& out, uint32_t code) {
-  if (code < 0x80) {
-    out += static_cast<char>(code);
-  } else if (code < 0x800) {
-    out += static_cast<char>(0xC0 | (code >> 6));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  } else if (code < 0x10000) {
-    out += static_cast<char>(0xE0 | (code >> 12));
-    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (code >> 18));
-    out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  }
-}
-
 // ---- Encodings
+
+// `bytes` from one encoding to another through glibc's iconv, into `out`; the offset of the first byte it
+// cannot convert (an invalid or cut-off sequence), or nothing. Every encoding met here takes at most three
+// bytes of output per byte of input.
+std::optional<std::size_t> Convert(std::string_view bytes, const char* from, const char* to,
+                                   std::string& out) {
+  const iconv_t converter = ::iconv_open(to, from);
+  if (converter == reinterpret_cast<iconv_t>(-1))
+    throw EConvertError(std::string("文字コード ") + from + " から " + to + " への変換が使えません。");
+  out.assign(bytes.size() * 3 + 4, '\0');
+  char* in = const_cast<char*>(bytes.data());
+  std::size_t inLeft = bytes.size();
+  char* put = out.data();
+  std::size_t outLeft = out.size();
+  const std::size_t done = ::iconv(converter, &in, &inLeft, &put, &outLeft);
+  ::iconv_close(converter);
+  out.resize(out.size() - outLeft);
+  if (done == static_cast<std::size_t>(-1) || inLeft != 0) return bytes.size() - inLeft;
+  return std::nullopt;
+}
 
 std::string Utf16LeToUtf8(std::string_view bytes, const std::string& source) {
   if (bytes.size() % 2 != 0) throw ERegistryFile(source + " は UTF-16 のテキストとして長さが合いません。");
-  auto unit = [&](std::size_t i) {
-    return static_cast<uint32_t>(static_cast<unsigned char>(bytes[2 * i])) |
-           static_cast<uint32_t>(static_cast<unsigned char>(bytes[2 * i + 1])) << 8;
-  };
-  const std::size_t units = bytes.size() / 2;
   std::string text;
-  text.reserve(units);
-  for (std::size_t i = 0; i < units; ++i) {
-    uint32_t code = unit(i);
-    if (code >= 0xD800 && code <= 0xDBFF && i + 1 < units && unit(i + 1) >= 0xDC00 && unit(i + 1) <= 0xDFFF) {
-      code = 0x10000 + ((code - 0xD800) << 10) + (unit(++i) - 0xDC00);
-    } else if (code >= 0xD800 && code <= 0xDFFF) {
-      throw ERegistryFile(source + " に UTF-16 として正しくない文字があります（" + std::to_string(2 * i + 2) +
-                          " バイト目）。");
-    }
-    if (code == 0) throw ERegistryFile(source + " に NUL 文字があります。");
-    AppendUtf8(text, code);
+  if (const auto bad = Convert(bytes, "UTF-16LE", "UTF-8", text)) {
+    throw ERegistryFile(source + " に UTF-16 として正しくない文字があります（" + std::to_string(*bad + 1) +
+                        " バイト目）。");
   }
+  if (text.find('\0') != std::string::npos) throw ERegistryFile(source + " に NUL 文字があります。");
   return text;
 }
 
-// Code page 932 through glibc's iconv.
 std::string Cp932ToUtf8(std::string_view bytes, const std::string& source) {
   if (bytes.find('\0') != std::string_view::npos) throw ERegistryFile(source + " に NUL 文字があります。");
-  const iconv_t converter = ::iconv_open("UTF-8", "CP932");
-  if (converter == reinterpret_cast<iconv_t>(-1)) {
-    throw ERegistryFile("コードページ 932 の変換が使えないため " + source + " を読めません。");
-  }
-  std::string text(bytes.size() * 3 + 4, '\0');
-  char* in = const_cast<char*>(bytes.data());
-  std::size_t inLeft = bytes.size();
-  char* out = text.data();
-  std::size_t outLeft = text.size();
-  const std::size_t done = ::iconv(converter, &in, &inLeft, &out, &outLeft);
-  ::iconv_close(converter);
-  if (done == static_cast<std::size_t>(-1) || inLeft != 0) {
+  std::string text;
+  if (const auto bad = Convert(bytes, "CP932", "UTF-8", text)) {
     throw ERegistryFile(source + " にコードページ 932 として正しくない文字があります（" +
-                        std::to_string(bytes.size() - inLeft + 1) + " バイト目）。");
+                        std::to_string(*bad + 1) + " バイト目）。");
   }
-  text.resize(text.size() - outLeft);
   return text;
 }
 
@@ -401,29 +379,13 @@ std::string RegistryExportText(const TKeyPairTexts& key, const std::string& kvk,
 }
 
 std::string Utf16LeWithByteOrderMark(const std::string& text) {
-  std::string bytes(kUtf16LeMark);
-  auto put = [&](uint32_t unit) {
-    bytes += static_cast<char>(unit & 0xFF);
-    bytes += static_cast<char>(unit >> 8);
-  };
-  for (std::size_t at = 0; at < text.size();) {
-    const auto lead = static_cast<unsigned char>(text[at]);
-    const std::size_t length = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC2 ? 2 : 0;
-    if (length == 0 || at + length > text.size()) throw EConvertError("UTF-8 として正しくないテキストです。");
-    uint32_t code = length == 1 ? lead : lead & (0xFF >> (length + 1));
-    for (std::size_t i = 1; i < length; ++i) {
-      const auto next = static_cast<unsigned char>(text[at + i]);
-      if ((next & 0xC0) != 0x80) throw EConvertError("UTF-8 として正しくないテキストです。");
-      code = (code << 6) | (next & 0x3F);
-    }
-    at += length;
-    if (code >= 0x10000) {
-      put(0xD800 + ((code - 0x10000) >> 10));
-      put(0xDC00 + ((code - 0x10000) & 0x3FF));
-    } else {
-      put(code);
-    }
+  std::string utf16;
+  if (Convert(text, "UTF-8", "UTF-16LE", utf16)) {
+    SecureWipe(utf16);
+    throw EConvertError("UTF-8 として正しくないテキストです。");
   }
+  std::string bytes = std::string(kUtf16LeMark) + utf16;
+  SecureWipe(utf16);
   return bytes;
 }
 

@@ -128,6 +128,15 @@ TEST_F(KeyTransferTest, AnExportImportsOnAFreshStoreAsTheSameKeyPair) {
   EXPECT_FALSE(fs::exists(root / "none.reg"));
 }
 
+// The export's encoding: every character, a pair of surrogates beyond the basic plane included; text that
+// is not well-formed UTF-8 (an overlong form, an encoded surrogate, beyond U+10FFFF, cut off) is refused.
+TEST(KeyTransferEncoding, Utf16WithByteOrderMark) {
+  EXPECT_EQ(Utf16LeWithByteOrderMark("a表😀"), "\xFF\xFE" + Convert("a表😀", "UTF-8", "UTF-16LE"));
+  EXPECT_EQ(Utf16LeWithByteOrderMark(""), "\xFF\xFE");
+  for (const char* bad : {"\xC0\xAF", "\xED\xA0\x80", "\xF5\x80\x80\x80", "\xE8\xA1", "\x80"})
+    EXPECT_THROW(Utf16LeWithByteOrderMark(bad), EConvertError) << bad;
+}
+
 TEST_F(KeyTransferTest, AHandWrittenRegedit4FileInCodePage932Imports) {
   // 表 is 0x95 0x5C in code page 932: its second byte is a backslash, which must not read as an escape.
   // ① (0x87 0x40) exists in code page 932 only, not in plain Shift_JIS.
