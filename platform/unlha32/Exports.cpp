@@ -1,4 +1,5 @@
-// The C interface: command texts, listing handles, owner registration and memory extraction.
+// The C interface: command texts, listing handles, owner registration, memory extraction and member
+// reading.
 #include <algorithm>
 #include <cstring>
 #include <memory>
@@ -9,6 +10,7 @@
 
 #include "platform/unlha32/CommandLine.h"
 #include "platform/unlha32/LhaArchive.h"
+#include "platform/unlha32/MemberReader.h"
 #include "platform/unlha32/Operations.h"
 #include "platform/unlha32/Progress.h"
 #include "platform/unlha32/unlha32.h"
@@ -25,17 +27,37 @@ struct TListing {
   TMember current;
 };
 
-std::mutex gHandleMutex;
-std::set<TListing*> gHandles;
+// The open handles of one kind; a pointer the library did not hand out (or has closed) is never used.
+template <typename Object>
+struct THandles {
+  std::mutex mutex;
+  std::set<Object*> open;
 
-// Runs `use` on the listing behind `handle` while holding the handle lock, so that another thread cannot
-// close it in the meantime; `closed` when the handle is not open.
-template <typename Result, typename Use>
-Result WithListing(void* handle, Result closed, Use use) {
-  std::lock_guard lock(gHandleMutex);
-  auto* listing = static_cast<TListing*>(handle);
-  return gHandles.count(listing) ? use(*listing) : closed;
-}
+  void* Add(std::unique_ptr<Object> object) {
+    std::lock_guard lock(mutex);
+    Object* raw = object.release();
+    open.insert(raw);
+    return raw;
+  }
+  bool Close(void* handle) {
+    std::lock_guard lock(mutex);
+    auto* object = static_cast<Object*>(handle);
+    if (!open.erase(object)) return false;
+    delete object;
+    return true;
+  }
+  // Runs `use` on the object behind `handle` while holding the lock, so that another thread cannot close
+  // it in the meantime; `closed` when the handle is not open.
+  template <typename Result, typename Use>
+  Result With(void* handle, Result closed, Use use) {
+    std::lock_guard lock(mutex);
+    auto* object = static_cast<Object*>(handle);
+    return open.count(object) ? use(*object) : closed;
+  }
+};
+
+THandles<TListing> gListings;
+THandles<TMemberReader> gMembers;
 
 void WriteReport(const std::string& text, char* output, uint32_t size) {
   if (!output || size == 0) return;
@@ -87,7 +109,7 @@ int NextMatching(TListing& l, TArchiveEntry* entry) {
 
 template <typename Get>
 int AnswerCurrent(void* archive, uint64_t* out, Get get) {
-  return WithListing(archive, 0, [&](TListing& l) {
+  return gListings.With(archive, 0, [&](TListing& l) {
     if (!l.haveCurrent || !out) return 0;
     *out = get(l.current);
     return 1;
@@ -128,23 +150,16 @@ __attribute__((visibility("default"))) void* UnlhaOpenArchive(void*, const char*
   const uint64_t size = listing->source.Size();
   const THeaderResult r = size == 0 ? THeaderResult::kDamaged : ReadHeader(listing->source, 0, first);
   if (r == THeaderResult::kDamaged || (r == THeaderResult::kEnd && size > 1)) return nullptr;
-  std::lock_guard lock(gHandleMutex);
-  TListing* raw = listing.release();
-  gHandles.insert(raw);
-  return raw;
+  return gListings.Add(std::move(listing));
 }
 
 __attribute__((visibility("default"))) int UnlhaCloseArchive(void* archive) {
-  std::lock_guard lock(gHandleMutex);
-  auto* listing = static_cast<TListing*>(archive);
-  if (!gHandles.erase(listing)) return UNLHA_ERROR_HANDLE;
-  delete listing;
-  return 0;
+  return gListings.Close(archive) ? 0 : UNLHA_ERROR_HANDLE;
 }
 
 __attribute__((visibility("default"))) int UnlhaFindFirst(void* archive, const char* wildcard,
                                                           TArchiveEntry* entry) {
-  return WithListing(archive, UNLHA_ERROR_HANDLE, [&](TListing& l) {
+  return gListings.With(archive, UNLHA_ERROR_HANDLE, [&](TListing& l) {
     l.wildcard = wildcard && *wildcard ? wildcard : "*";
     l.next = 0;
     return NextMatching(l, entry);
@@ -152,7 +167,7 @@ __attribute__((visibility("default"))) int UnlhaFindFirst(void* archive, const c
 }
 
 __attribute__((visibility("default"))) int UnlhaFindNext(void* archive, TArchiveEntry* entry) {
-  return WithListing(archive, UNLHA_ERROR_HANDLE, [&](TListing& l) {
+  return gListings.With(archive, UNLHA_ERROR_HANDLE, [&](TListing& l) {
     return l.haveCurrent ? NextMatching(l, entry) : UNLHA_NO_MORE_ENTRIES;
   });
 }
@@ -205,6 +220,33 @@ __attribute__((visibility("default"))) int UnlhaExtractMem(void*, const char* co
   TCommand c;
   if (const int status = ParseCommand(command, false, c)) return status;
   return ExtractToMemory(c, static_cast<uint8_t*>(buffer), bufferSize, fileTime, attributes, writeSize);
+}
+
+__attribute__((visibility("default"))) void* UnlhaOpenMember(const char* archivePath, const char* memberName,
+                                                             uint64_t* size, int* status) {
+  if (size) *size = 0;
+  auto reader = std::make_unique<TMemberReader>();
+  const int opened = archivePath && memberName ? reader->Open(archivePath, memberName) : UNLHA_ERROR_COMMAND;
+  if (status) *status = opened;
+  if (opened) return nullptr;
+  if (size) *size = reader->Size();
+  return gMembers.Add(std::move(reader));
+}
+
+__attribute__((visibility("default"))) int UnlhaReadMember(void* member, void* buffer, uint32_t bufferSize,
+                                                           uint32_t* got) {
+  if (got) *got = 0;
+  if (!buffer && bufferSize > 0) return UNLHA_ERROR_BUFFER;
+  return gMembers.With(member, UNLHA_ERROR_HANDLE, [&](TMemberReader& reader) {
+    size_t count = 0;
+    const int status = reader.Read(static_cast<uint8_t*>(buffer), bufferSize, count);
+    if (got) *got = static_cast<uint32_t>(count);
+    return status;
+  });
+}
+
+__attribute__((visibility("default"))) int UnlhaCloseMember(void* member) {
+  return gMembers.Close(member) ? 0 : UNLHA_ERROR_HANDLE;
 }
 
 }  // extern "C"

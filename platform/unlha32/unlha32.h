@@ -67,7 +67,7 @@ extern "C" {
  * more than the size the header declares. */
 #define UNLHA_ERROR_BROKEN_DATA 0x8009
 #define UNLHA_ERROR_HANDLE 0x800A /* an archive handle that is not open */
-#define UNLHA_ERROR_BUFFER 0x800B /* ExtractMem: the member does not fit the buffer */
+#define UNLHA_ERROR_BUFFER 0x800B /* ExtractMem: the member does not fit; ReadMember: a null buffer */
 /* UNLHA_ERROR_DISK_FULL: no room left. The file system is full (ENOSPC), the user's quota is used up
  * (EDQUOT), or a file would pass the size limit of the process or of the file system (RLIMIT_FSIZE,
  * EFBIG). The command stops at once and removes what it had begun; an existing archive stays as it was. */
@@ -204,6 +204,23 @@ int UnlhaGetArchiveType(const char* archivePath);
  * size. The member's CRC is checked; on a mismatch UNLHA_ERROR_CRC is returned and *writeSize is 0. */
 int UnlhaExtractMem(void* owner, const char* command, void* buffer, uint32_t bufferSize, uint64_t* fileTime,
                     uint32_t* attributes, uint32_t* writeSize);
+
+/* Reads one stored (-lh0-) member in pieces straight into the caller's buffers, for a caller that
+ * transforms the bytes on their way (a decryption) and would otherwise extract a copy of them first.
+ * UnlhaOpenMember finds the first file member whose name is exactly `memberName` as FindFirst lists it (no
+ * wildcards). It returns a handle, or 0 with *status (when non-null) saying why: UNLHA_ERROR_FILE_OPEN,
+ * UNLHA_ERROR_NOT_ARCHIVE, UNLHA_ERROR_NOT_FOUND, UNLHA_ERROR_UNSAFE_NAME (a symbolic link),
+ * UNLHA_ERROR_METHOD (a compressed member, to be extracted instead) or UNLHA_ERROR_BROKEN_DATA (a stored
+ * member whose two sizes differ). *size (when non-null) receives the member's size.
+ * UnlhaReadMember reads up to bufferSize bytes from where the last read ended; *got receives their count,
+ * 0 once the member has been read. It returns 0; UNLHA_ERROR_FILE_OPEN when the archive cannot be read;
+ * UNLHA_ERROR_HANDLE; UNLHA_ERROR_BUFFER for a null buffer of nonzero size; or UNLHA_ERROR_CRC, on the
+ * read that reaches the end and on every read after it, when the member's bytes do not match its CRC:
+ * the caller must then discard everything it read. No progress is reported. One thread at a time may use
+ * a handle. */
+void* UnlhaOpenMember(const char* archivePath, const char* memberName, uint64_t* size, int* status);
+int UnlhaReadMember(void* member, void* buffer, uint32_t bufferSize, uint32_t* got);
+int UnlhaCloseMember(void* member);
 
 #ifdef __cplusplus
 }

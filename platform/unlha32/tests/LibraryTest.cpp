@@ -457,6 +457,88 @@ TEST_F(LhaLibrary, ExtractToMemory) {
             UNLHA_ERROR_COMMAND);
 }
 
+// Reads a whole member through the member-reading exports in pieces of `piece` bytes; the status of the
+// open or of the first failing read.
+int ReadMember(const std::string& archive, const std::string& name, size_t piece, std::string& data) {
+  data.clear();
+  uint64_t size = 0;
+  int status = -1;
+  void* member = UnlhaOpenMember(archive.c_str(), name.c_str(), &size, &status);
+  if (!member) return status;
+  std::vector<char> buffer(piece);
+  uint32_t got = 0;
+  do {
+    status = UnlhaReadMember(member, buffer.data(), static_cast<uint32_t>(piece), &got);
+    data.append(buffer.data(), got);
+  } while (status == 0 && got > 0);
+  EXPECT_EQ(UnlhaCloseMember(member), 0);
+  EXPECT_TRUE(status != 0 || data.size() == size);
+  return status;
+}
+
+TEST_F(LhaLibrary, StoredMembersReadInPieces) {
+  const std::string noise = MakeNoise(3 << 20);
+  WriteFile("big.bin", noise);
+  WriteFile("empty", "");
+  ASSERT_EQ(Lha("a -lh0 \"s.lzh\" big.bin empty"), 0);
+  std::string data;
+  // Pieces that end on the member's end, pass it, and split it unevenly; each gives exactly its bytes.
+  for (size_t piece : {size_t{1} << 20, size_t{4} << 20, size_t{65537}}) {
+    ASSERT_EQ(ReadMember("s.lzh", "big.bin", piece, data), 0) << piece;
+    EXPECT_TRUE(data == noise) << piece;
+  }
+  EXPECT_EQ(ReadMember("s.lzh", "empty", 16, data), 0);
+  EXPECT_EQ(data, "");
+  // Names are matched whole (no wildcards); compressed members are for extraction.
+  EXPECT_EQ(ReadMember("s.lzh", "*.bin", 16, data), UNLHA_ERROR_NOT_FOUND);
+  WriteFile("text.txt", MakeText(20000));
+  ASSERT_EQ(Lha("a -lh5 \"c.lzh\" text.txt"), 0);
+  EXPECT_EQ(ReadMember("c.lzh", "text.txt", 16, data), UNLHA_ERROR_METHOD);
+  EXPECT_EQ(ReadMember("missing.lzh", "big.bin", 16, data), UNLHA_ERROR_FILE_OPEN);
+  WriteFile("plain.txt", "not an archive");
+  EXPECT_EQ(ReadMember("plain.txt", "big.bin", 16, data), UNLHA_ERROR_NOT_ARCHIVE);
+  uint32_t got = 7;
+  EXPECT_EQ(UnlhaReadMember(nullptr, data.data(), 1, &got), UNLHA_ERROR_HANDLE);
+  EXPECT_EQ(got, 0u);
+  EXPECT_EQ(UnlhaCloseMember(&got), UNLHA_ERROR_HANDLE);
+  EXPECT_EQ(UnlhaOpenMember(nullptr, "big.bin", nullptr, nullptr), nullptr);
+}
+
+TEST_F(LhaLibrary, MemberReadingRefusesWhatExtractionRefuses) {
+  // A flipped byte: the read that reaches the end says so, and so does every read after it.
+  std::string stored = CraftArchive({{"s.txt", MakeNoise(5000)}});
+  stored[stored.size() - 30] ^= 1;
+  WriteFile("flipped.lzh", stored);
+  std::string data;
+  EXPECT_EQ(ReadMember("flipped.lzh", "s.txt", 1000, data), UNLHA_ERROR_CRC);
+  EXPECT_EQ(data.size(), 5000u);
+  void* member = UnlhaOpenMember("flipped.lzh", "s.txt", nullptr, nullptr);
+  ASSERT_NE(member, nullptr);
+  std::vector<char> buffer(8000);
+  uint32_t got = 0;
+  EXPECT_EQ(UnlhaReadMember(member, buffer.data(), 8000, &got), UNLHA_ERROR_CRC);
+  EXPECT_EQ(UnlhaReadMember(member, buffer.data(), 8000, &got), UNLHA_ERROR_CRC);
+  EXPECT_EQ(got, 0u);
+  EXPECT_EQ(UnlhaReadMember(member, nullptr, 8000, &got), UNLHA_ERROR_BUFFER);
+  UnlhaCloseMember(member);
+
+  // Stored sizes that disagree, and a link, are not read.
+  TMember odd;
+  odd.name = "odd.bin";
+  odd.method = "-lh0-";
+  odd.compressedSize = 4;
+  odd.originalSize = 8;
+  WriteFile("odd.lzh", BuildLevel2Header(odd) + "abcd" + std::string(1, '\0'));
+  EXPECT_EQ(ReadMember("odd.lzh", "odd.bin", 16, data), UNLHA_ERROR_BROKEN_DATA);
+  TMember link = odd;
+  link.name = "link";
+  link.compressedSize = link.originalSize = 4;
+  link.hasMode = true;
+  link.mode = 0120777;
+  WriteFile("link.lzh", BuildLevel2Header(link) + "abcd" + std::string(1, '\0'));
+  EXPECT_EQ(ReadMember("link.lzh", "link", 16, data), UNLHA_ERROR_UNSAFE_NAME);
+}
+
 TEST_F(LhaLibrary, RecursionAndExclusion) {
   fs::create_directories("tree/a/b");
   WriteFile("tree/a/b/deep.txt", "deep");
