@@ -21,6 +21,9 @@ using TimeExProc = decltype(&::UnlhaGetWriteTimeEx);
 using SizeExProc = decltype(&::UnlhaGetOriginalSizeEx);
 using ArchiveTypeProc = decltype(&::UnlhaGetArchiveType);
 using ExtractMemProc = decltype(&::UnlhaExtractMem);
+using OpenMemberProc = decltype(&::UnlhaOpenMember);
+using ReadMemberProc = decltype(&::UnlhaReadMember);
+using CloseMemberProc = decltype(&::UnlhaCloseMember);
 using SetPasswordProc = int (*)(void* owner, const char* password);
 using PasswordDialogProc = int (*)(void* owner, char* buffer, std::uint32_t length);
 
@@ -163,6 +166,26 @@ bool TArchiverDll::GetCompressedSizeEx(void* archive, std::uint64_t& size) {
 
 int TArchiverDll::GetArchiveType(const std::string& archiveName) {
   return Required<ArchiveTypeProc>(TDllEntry::deGetArchiveType, "GetArchiveType", true)(archiveName.c_str());
+}
+
+void* TArchiverDll::OpenMember(const std::string& archiveName, const std::string& memberName,
+                               std::uint64_t& size, int& status) {
+  Load();
+  size = 0;
+  auto open = Optional<OpenMemberProc>(TDllEntry::deOpenMember, "OpenMember");
+  status = UNLHA_ERROR_METHOD;
+  return open ? open(archiveName.c_str(), memberName.c_str(), &size, &status) : nullptr;
+}
+
+int TArchiverDll::ReadMember(void* member, void* buffer, std::uint32_t size, std::uint32_t& got) {
+  got = 0;
+  auto read = Optional<ReadMemberProc>(TDllEntry::deReadMember, "ReadMember");
+  return read ? read(member, buffer, size, &got) : UNLHA_ERROR_HANDLE;
+}
+
+int TArchiverDll::CloseMember(void* member) {
+  auto close = Optional<CloseMemberProc>(TDllEntry::deCloseMember, "CloseMember");
+  return close ? close(member) : UNLHA_ERROR_HANDLE;
 }
 
 void TArchiverDll::CompleteEntry(void* archive, TArchiveEntry& entry) {

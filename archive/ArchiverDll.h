@@ -29,8 +29,12 @@ enum class TDllEntry : std::uint8_t {
   deGetOriginalSizeEx,
   deGetCompressedSizeEx,
   deGetArchiveType,
+  // Reading a stored member in pieces: not in every library.
+  deOpenMember,
+  deReadMember,
+  deCloseMember,
 };
-constexpr std::size_t kDllEntryCount = 15;
+constexpr std::size_t kDllEntryCount = 18;
 
 // The table of cached export addresses.
 class TCustomArchiverDll {
@@ -80,6 +84,13 @@ class TArchiverDll : public TCustomArchiverDll {
   virtual bool GetOriginalSizeEx(void* archive, std::uint64_t& size);
   virtual bool GetCompressedSizeEx(void* archive, std::uint64_t& size);
   virtual int GetArchiveType(const std::string& archiveName);
+  // Reading one stored member in pieces (optional exports; see UnlhaOpenMember). Without them OpenMember
+  // answers null with UNLHA_ERROR_METHOD in `status`, as for a member that is to be extracted instead, and
+  // the other two UNLHA_ERROR_HANDLE.
+  virtual void* OpenMember(const std::string& archiveName, const std::string& memberName, std::uint64_t& size,
+                           int& status);
+  virtual int ReadMember(void* member, void* buffer, std::uint32_t size, std::uint32_t& got);
+  virtual int CloseMember(void* member);
 
   bool Loaded() const { return module_.Loaded(); }
   // The full path of the loaded module ("" before loading).

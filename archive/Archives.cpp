@@ -90,6 +90,11 @@ int TArchiver::Verify(const std::string&, int, int) {
   throw EArchiver("この形式では書庫チェック機能をサポートしておりません。");
 }
 
+std::unique_ptr<TArchiveMember> TArchiver::OpenMember(const std::string&, const std::string&, int& status) {
+  status = UNLHA_ERROR_METHOD;
+  return nullptr;
+}
+
 bool TArchiver::AttachOwnerWindow(TWindowHandle window, void*) {
   OwnerWindow = window;
   return false;
@@ -139,6 +144,13 @@ int TDllArchiver::Expand(TWindowHandle owner, const std::string& archiveName, st
                          bool useResponseFile, const TFileItems& files, const std::string& baseDirectory,
                          const TArchiverOptions& options) {
   return RunLetter("x", owner, archiveName, outputBuffer, useResponseFile, files, baseDirectory, options);
+}
+
+std::unique_ptr<TArchiveMember> TDllArchiver::OpenMember(const std::string& archiveName,
+                                                         const std::string& entryName, int& status) {
+  std::uint64_t size = 0;
+  void* handle = Binding().OpenMember(archiveName, entryName, size, status);
+  return handle ? std::make_unique<TArchiveMember>(binding_, handle, size) : nullptr;
 }
 
 int TDllArchiver::Verify(const std::string& archiveName, int mode, int modeFlags) {
@@ -335,6 +347,12 @@ int TArchiveFile::FirstEntry(const std::string& wildcard, TArchiveEntry& entry) 
 int TArchiveFile::NextEntry(TArchiveEntry& entry) {
   RequireArchiver();
   return archiver_->NextEntry(listHandle_, entry);
+}
+
+std::unique_ptr<TArchiveMember> TArchiveFile::OpenMember(const std::string& entryName, int& status) {
+  AutoDetect();
+  RequireArchiver();
+  return archiver_->OpenMember(fileName_, entryName, status);
 }
 
 void TArchiveFile::CloseListing() {

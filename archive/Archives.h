@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "archive/ArchiveMember.h"
 #include "archive/ArchiverErrors.h"
 #include "archive/ArchiverOptions.h"
 #include "common/Exception.h"
@@ -82,6 +83,10 @@ class TArchiver {
                              std::uint32_t bufferSize, std::uint64_t* fileTime, std::uint32_t* attributes,
                              std::uint32_t* writeSize);
   virtual int Verify(const std::string& archiveName, int mode, int modeFlags);
+  // One stored entry opened for reading in pieces; null with the library's status when it cannot be
+  // (UNLHA_ERROR_METHOD for a kind or an entry that must be extracted instead).
+  virtual std::unique_ptr<TArchiveMember> OpenMember(const std::string& archiveName,
+                                                     const std::string& entryName, int& status);
   virtual bool AttachOwnerWindow(TWindowHandle window, void* callback);
   virtual bool DetachOwnerWindow(TWindowHandle window);
   virtual void EnsureLoaded();
@@ -152,6 +157,11 @@ class TArchiveFile {
   int NextEntry(TArchiveEntry& entry);
   void CloseListing();
 
+  // The named entry (as the listing names it) of the archive, opened for reading in pieces straight into
+  // the caller's buffers when it is stored; else null with the library's status (UNLHA_ERROR_METHOD for an
+  // entry, or a kind, that must be extracted instead). No progress is reported.
+  std::unique_ptr<TArchiveMember> OpenMember(const std::string& entryName, int& status);
+
   // The exact command text of the last pack or extract.
   const std::string& LastCommand() const { return lastCommand_; }
   TArchiveHandle ListHandle() const { return listHandle_; }
@@ -204,6 +214,8 @@ class TDllArchiver : public TArchiver {
              bool useResponseFile, const TFileItems& files, const std::string& baseDirectory,
              const TArchiverOptions& options) override;
   int Verify(const std::string& archiveName, int mode, int modeFlags) override;
+  std::unique_ptr<TArchiveMember> OpenMember(const std::string& archiveName, const std::string& entryName,
+                                             int& status) override;
   bool AttachOwnerWindow(TWindowHandle window, void* callback) override;
   bool DetachOwnerWindow(TWindowHandle window) override;
 

@@ -67,6 +67,21 @@ TEST_F(BindingTest, ListingFillsAndCompletesTheRecord) {
     EXPECT_EQ(dll.Entry(static_cast<TDllEntry>(slot)), nullptr);
 }
 
+// A library without the member-reading exports answers as for a member that is to be extracted instead.
+TEST_F(BindingTest, WithoutMemberReadingEveryMemberIsExtracted) {
+  test::UseLibraryFolder(FakeFolder("complete"));
+  TArchiveFile file;
+  file.SetFileName(ArchivePath());
+  int status = 0;
+  EXPECT_EQ(file.OpenMember("one.txt", status), nullptr);
+  EXPECT_EQ(status, UNLHA_ERROR_METHOD);
+  TArchiverDll dll("LHA 形式書庫", "UNLHA32.DLL", "Unlha");
+  std::uint32_t got = 1;
+  EXPECT_EQ(dll.ReadMember(nullptr, nullptr, 0, got), UNLHA_ERROR_HANDLE);
+  EXPECT_EQ(got, 0u);
+  EXPECT_EQ(dll.CloseMember(nullptr), UNLHA_ERROR_HANDLE);
+}
+
 TEST_F(BindingTest, WithoutWriteTimeTheRecordTakesTheMsDosStamp) {
   test::UseLibraryFolder(FakeFolder("no-write-time"));
   TArchiverDll dll("LHA 形式書庫", "UNLHA32.DLL", "Unlha");

@@ -106,6 +106,34 @@ TEST_F(EndToEndTest, ContainersMadeByAnotherLhaProgram) {
   }
 }
 
+// A stored member read in pieces through the component gives its bytes; a compressed one is refused so
+// that the caller extracts it instead.
+TEST_F(EndToEndTest, StoredMembersReadInPieces) {
+  const std::string payload = Noise(300000);
+  WriteFile(dir_ / "m.RJN", std::string(4000, 'k'));
+  WriteFile(dir_ / "m.txt.Enc", payload);
+  {
+    test::CurrentDirectory here(dir_.Path());
+    ASSERT_EQ(PackLikeTheWizard("m", (dir_ / "m.txt.Enc").string()), 0);
+  }
+  TArchiveFile file;
+  file.SetFileName((dir_ / "m.KVX").string());
+  int status = -1;
+  const std::unique_ptr<TArchiveMember> member = file.OpenMember("m.txt.Enc", status);
+  ASSERT_NE(member, nullptr) << status;
+  EXPECT_EQ(member->Size(), payload.size());
+  std::string read, piece(100000, '\0');
+  std::uint32_t got = 0;
+  while ((status = member->Read(piece.data(), 65536, got)) == 0 && got > 0) read.append(piece.data(), got);
+  EXPECT_EQ(status, 0);
+  EXPECT_TRUE(read == payload);
+  // The repeated session-key text compresses, so the packer did not store it.
+  EXPECT_EQ(file.OpenMember("m.RJN", status), nullptr);
+  EXPECT_EQ(status, UNLHA_ERROR_METHOD);
+  EXPECT_EQ(file.OpenMember("none", status), nullptr);
+  EXPECT_EQ(status, UNLHA_ERROR_NOT_FOUND);
+}
+
 TEST_F(EndToEndTest, DamagedContainerGivesANonzeroStatus) {
   WriteFile(dir_ / "a.RJN", "line");
   WriteFile(dir_ / "a.txt.Enc", std::string(5000, 'q'));
