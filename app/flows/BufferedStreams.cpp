@@ -1,5 +1,7 @@
 #include "app/flows/BufferedStreams.h"
 
+#include <algorithm>
+
 #include "symmetric/Rijndael.h"
 
 namespace corvane {
@@ -12,6 +14,16 @@ uint64_t EncryptFilePipelined(const std::filesystem::path& source, const std::fi
   EncryptFileStreamPipelined(in, out, keyText, options);
   out.Close();
   return in.Position();
+}
+
+uint64_t DecryptStreamPipelined(TStream& source, const std::filesystem::path& destination,
+                                std::string_view keyText, const TPipelineOptions& options) {
+  TFileStream out(destination, TFileMode::fmCreate);
+  const uint64_t start = source.Position();
+  out.Reserve(source.Size() - std::min(start, source.Size()));
+  DecryptFileStreamPipelined(source, out, keyText, options);
+  out.Close();
+  return source.Position() - start;
 }
 
 uint64_t DecryptFileInPlacePipelined(const std::filesystem::path& file, std::string_view keyText,

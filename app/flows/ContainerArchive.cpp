@@ -1,5 +1,6 @@
 #include "app/flows/ContainerArchive.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 
@@ -43,6 +44,39 @@ void PrepareArchive(TArchiveFile& archive, const fs::path& container) {
   archive.SetArchiverType(TArchiverType::atLha);
   archive.Options().n = 1;
 }
+
+// A stored member read through the archive component; the pipelined streams read it on their second
+// thread, one call at a time.
+class TStoredMemberStream final : public TStream {
+ public:
+  TStoredMemberStream(std::unique_ptr<TArchiveMember> member, fs::path container)
+      : fMember(std::move(member)), fContainer(std::move(container)) {}
+
+  std::size_t Read(void* buffer, std::size_t count) override {
+    auto* out = static_cast<uint8_t*>(buffer);
+    std::size_t done = 0;
+    while (done < count) {
+      const std::size_t want = std::min<std::size_t>(count - done, std::size_t{1} << 30);
+      uint32_t got = 0;
+      const int status = fMember->Read(out + done, static_cast<uint32_t>(want), got);
+      done += got;
+      fPosition += got;
+      if (status == UNLHA_ERROR_CRC) throw EContainerError(kDamagedContainerText);
+      if (status != 0) ThrowFileError(TFileAction::faRead, fContainer, EIO);
+      if (got == 0) break;
+    }
+    return done;
+  }
+  void Write(const void*, std::size_t) override { ThrowFileError(TFileAction::faWrite, fContainer, EBADF); }
+  uint64_t Size() const override { return fMember->Size(); }
+  uint64_t Position() const override { return fPosition; }
+  void Seek(uint64_t) override { ThrowFileError(TFileAction::faRead, fContainer, ESPIPE); }
+
+ private:
+  std::unique_ptr<TArchiveMember> fMember;
+  fs::path fContainer;
+  uint64_t fPosition = 0;
+};
 
 }  // namespace
 
@@ -105,6 +139,15 @@ void ExtractContainer(const fs::path& container, const fs::path& folder, const T
   if (status == kStatusCancelled) throw ECancelled();
   if (status == kStatusDiskFull || status == kStatusWriteFailed) ThrowWriteFailure(status, folder);
   if (status != 0) throw EContainerError(kDamagedContainerText);
+}
+
+std::unique_ptr<TStream> OpenStoredMember(const fs::path& container, const std::string& member) {
+  TArchiveFile archive;
+  PrepareArchive(archive, container);
+  int status = 0;
+  std::unique_ptr<TArchiveMember> opened = archive.OpenMember(member, status);
+  if (!opened) return nullptr;
+  return std::make_unique<TStoredMemberStream>(std::move(opened), container);
 }
 
 }  // namespace corvane

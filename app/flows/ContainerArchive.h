@@ -5,10 +5,12 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "app/flows/FlowCommon.h"
+#include "symmetric/Streams.h"
 
 namespace corvane {
 
@@ -38,5 +40,11 @@ std::vector<std::string> ContainerMemberNames(const std::filesystem::path& conta
 // name), ECancelled when progress cancels, EArchiver when a name cannot be put into a command.
 void ExtractContainer(const std::filesystem::path& container, const std::filesystem::path& folder,
                       const TFlowProgress& progress, const std::vector<std::string>& members = {});
+
+// The named member as a read-only stream straight from the container, when the library can read it so
+// (a stored member); null when it is to be extracted instead, which then reports whatever is wrong with
+// it. The stream's reads raise EContainerError kDamagedContainerText when its bytes do not match its CRC
+// (at the read that reaches its end) and EFileError naming the container when it cannot be read.
+std::unique_ptr<TStream> OpenStoredMember(const std::filesystem::path& container, const std::string& member);
 
 }  // namespace corvane

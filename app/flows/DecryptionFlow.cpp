@@ -181,17 +181,24 @@ TDecryptResult TPreparedDecryption::Finish(const TOutputConsent& consent, const 
   if (HiddenName() && !consent.HiddenName) throw EHiddenOutputName(fOutputFile);
   if (!consent.ReplaceExisting && OutputExists()) throw EOutputExists(fOutputFile);
   return fWork.Run([&] {
-    if (fSeparately) ExtractMember(fContainer, fWork, fPayloadMember, progress);
     const fs::path payload = fWork / fPayloadMember;
-    if (!ExtractedFile(payload)) throw EContainerError(kDamagedContainerText);
     std::optional<TIntegrityTag> tag;
     if (Tagged()) tag.emplace(fSessionKey.Text, fOutputFile.filename().string(), fSessionKeyLine);
-    DecryptFileInPlace(
-        payload, fSessionKey.Text,
-        [&progress](uint64_t done, uint64_t total) {
-          return !progress || progress(TFlowStage::stDecrypting, done, total);
-        },
-        tag ? tag->Hook() : TPayloadHook());
+    const TStreamProgress decrypting = [&progress](uint64_t done, uint64_t total) {
+      return !progress || progress(TFlowStage::stDecrypting, done, total);
+    };
+    const TPayloadHook hook = tag ? tag->Hook() : TPayloadHook();
+    // A stored payload (every packer stores ciphertext, which does not compress) is decrypted straight
+    // from the container, its CRC checked on the way: no extracted copy is written and read again. Any
+    // other is extracted first, unless extracting the session key extracted everything already.
+    if (std::unique_ptr<TStream> stored =
+            fSeparately ? OpenStoredMember(fContainer, fPayloadMember) : nullptr) {
+      DecryptStreamInto(*stored, payload, fSessionKey.Text, decrypting, hook);
+    } else {
+      if (fSeparately) ExtractMember(fContainer, fWork, fPayloadMember, progress);
+      if (!ExtractedFile(payload)) throw EContainerError(kDamagedContainerText);
+      DecryptFileInPlace(payload, fSessionKey.Text, decrypting, hook);
+    }
     // Checked before the output is put in place: a container changed by anyone but its sender leaves
     // nothing under the output's name.
     if (tag && !SameTag(tag->FinalHex(), fTag)) throw EContainerError(kDamagedContainerText);

@@ -298,6 +298,14 @@ void DecryptFileInPlace(const fs::path& file, const std::string& keyText, const 
   DecryptFileInPlacePipelined(file, keyText, options);
 }
 
+void DecryptStreamInto(TStream& source, const fs::path& destination, const std::string& keyText,
+                       const TStreamProgress& progress, const TPayloadHook& payload) {
+  TPipelineOptions options;
+  options.progress = progress;
+  options.payload = payload;
+  DecryptStreamPipelined(source, destination, keyText, options);
+}
+
 namespace {
 
 // Writes all of data to fd; the error number of a failure, else 0.

@@ -109,6 +109,11 @@ void EncryptFileInto(const std::filesystem::path& source, const std::filesystem:
 void DecryptFileInPlace(const std::filesystem::path& file, const std::string& keyText,
                         const TStreamProgress& progress, const TPayloadHook& payload = {});
 
+// Decrypts a stream (a stored member read straight from its container) into a new file in a work folder
+// (mode 0600), not flushed, as above; payload, when given, sees the ciphertext in order as it is read.
+void DecryptStreamInto(TStream& source, const std::filesystem::path& destination, const std::string& keyText,
+                       const TStreamProgress& progress, const TPayloadHook& payload = {});
+
 // Writes data to path through a temporary file in the same folder renamed into place (replacing);
 // new files get mode 0666 less the umask. The temporary name is never longer than the system allows,
 // whatever the length of path's name. Raises EFileError.

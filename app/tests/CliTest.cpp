@@ -524,8 +524,8 @@ TEST_F(CliTest, AFullDiskIsReportedAsSuchNamingTheFolderAndLosesNothing) {
       {"the payload", true, 0, true},
       {"the session-key file", true, 3 << 20, true},
       {"the container, as the library packs it", true, (3 << 20) + 65536, false},
-      {"the members, as the library extracts them", false, 0, false},
-      {"the decrypted file", false, (3 << 20) + 65536, true},
+      {"the session-key member, as the library extracts it", false, 0, false},
+      {"the decrypted file", false, 65536, true},
   };
   for (const Case& c : cases) {
     const fs::path folder = c.encrypt ? docs : in;

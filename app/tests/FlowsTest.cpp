@@ -17,6 +17,9 @@
 #include "app/tests/LhaFixture.h"
 #include "archive/Archives.h"
 #include "platform/tests/TempFolder.h"
+#include "platform/unlha32/Crc16.h"
+#include "platform/unlha32/LhaEncoder.h"
+#include "platform/unlha32/LhaHeader.h"
 #include "symmetric/Rijndael.h"
 
 namespace corvane {
@@ -191,6 +194,60 @@ TEST_F(FlowTest, AContainerWithAFourCharacterSessionKeyDecrypts) {
             testing::StoredLhaArchive({{"old_alice.RJN", line + "\r\n"}, {"old.txt.Enc", payload.Data()}}));
   Decrypt(dst / "old_alice.KVX");
   EXPECT_EQ(ReadFile(dst / "old.txt"), "an older container");
+}
+
+// A payload member as a packer that compresses whatever it is given would write it, in a level-2 header.
+std::string CompressedMember(const std::string& name, const std::string& data) {
+  struct TStringSink final : lha::TSink {
+    int Write(const uint8_t* bytes, size_t size) override {
+      packed.append(reinterpret_cast<const char*>(bytes), size);
+      return 0;
+    }
+    std::string packed;
+  } sink;
+  lha::TLzhEncoder encoder(*lha::FindMethod("-lh5-"), sink);
+  encoder.Write(reinterpret_cast<const uint8_t*>(data.data()), data.size());
+  encoder.Finish();
+  lha::TMember member;
+  member.name = name;
+  member.method = "-lh5-";
+  member.originalSize = data.size();
+  member.compressedSize = sink.packed.size();
+  member.crc = lha::Crc16(0, reinterpret_cast<const uint8_t*>(data.data()), data.size());
+  return lha::BuildLevel2Header(member) + sink.packed;
+}
+
+// A container made before containers had a tag (a four-character session key) relies on the CRC of its
+// stored payload; one whose payload was packed compressed is extracted before it is decrypted.
+TEST_F(FlowTest, UntaggedAndCompressedPayloadsAreCheckedAndDecrypt) {
+  MakeKeyPair();
+  kova.SetKeyStrength(256);
+  std::string line;
+  ASSERT_EQ(kova.EncryptText("<AO=", line), 0);
+  const std::string plain = RandomBytes(200000, 3);
+  TMemoryStream in(plain), payload;
+  EncryptFileStream(in, payload, "<AO=");
+  const std::string stored =
+      testing::StoredLhaArchive({{"old_alice.RJN", line + "\r\n"}, {"old.bin.Enc", payload.Data()}});
+  std::string flipped = stored;
+  flipped[stored.size() - 5000] ^= 0x01;
+  // The compressed member goes before the end mark, a zero byte.
+  std::string compressed = testing::StoredLhaArchive({{"old_alice.RJN", line + "\r\n"}});
+  compressed.insert(compressed.size() - 1, CompressedMember("old.bin.Enc", payload.Data()));
+  for (const std::string& bytes : {stored, compressed}) {
+    WriteFile(dst / "old_alice.KVX", bytes);
+    Decrypt(dst / "old_alice.KVX");
+    EXPECT_TRUE(ReadFile(dst / "old.bin") == plain);
+    fs::remove(dst / "old.bin");
+  }
+  WriteFile(dst / "old_alice.KVX", flipped);
+  try {
+    Decrypt(dst / "old_alice.KVX");
+    ADD_FAILURE() << "decrypted";
+  } catch (const EContainerError& error) {
+    EXPECT_STREQ(error.what(), "暗号ファイルが壊れています。");
+  }
+  EXPECT_EQ(Entries(dst), Names{"old_alice.KVX"});
 }
 
 TEST_F(FlowTest, TheKnownContainersDecryptWithTheirPrivateKey) {
