@@ -140,6 +140,6 @@ echo "corvane peak memory, 16 MiB -> ${mib} MiB file: encrypt ${small_enc} -> ${
 awk -v e="$cv_enc" -v c="$chain" -v d="$cv_dec" -v a="$age_dec" -v m="${cv_enc#* }" -v n="${cv_dec#* }" 'BEGIN {
   split(e, E, " "); split(c, C, " "); split(d, D, " "); split(a, A, " ")
   re = E[1] / C[1]; rd = D[1] / A[1]
-  printf "goals: encrypt <= 1.15x the chain (aim 1.05x): %.2fx, %s; decrypt <= 0.45x age (0.5x with the tag): %.2fx, %s;",
-    re, (re <= 1.15 ? "met" : "NOT met"), rd, (rd <= 0.45 ? "met" : "NOT met")
+  printf "goals: encrypt <= 1.15x the chain (aim 1.05x): %.2fx, %s; decrypt (a tagged container) <= 0.5x age: %.2fx, %s;",
+    re, (re <= 1.15 ? "met" : "NOT met"), rd, (rd <= 0.5 ? "met" : "NOT met")
   printf " peak memory < 16 MiB: %s\n", (m < 16384 && n < 16384 ? "met" : "NOT met") }'
