@@ -208,16 +208,16 @@ int UnlhaExtractMem(void* owner, const char* command, void* buffer, uint32_t buf
 /* Reads one stored (-lh0-) member in pieces straight into the caller's buffers, for a caller that
  * transforms the bytes on their way (a decryption) and would otherwise extract a copy of them first.
  * UnlhaOpenMember finds the first file member whose name is exactly `memberName` as FindFirst lists it (no
- * wildcards). It returns a handle, or 0 with *status (when non-null) saying why: UNLHA_ERROR_FILE_OPEN,
- * UNLHA_ERROR_NOT_ARCHIVE, UNLHA_ERROR_NOT_FOUND, UNLHA_ERROR_UNSAFE_NAME (a symbolic link),
- * UNLHA_ERROR_METHOD (a compressed member, to be extracted instead) or UNLHA_ERROR_BROKEN_DATA (a stored
- * member whose two sizes differ). *size (when non-null) receives the member's size.
- * UnlhaReadMember reads up to bufferSize bytes from where the last read ended; *got receives their count,
- * 0 once the member has been read. It returns 0; UNLHA_ERROR_FILE_OPEN when the archive cannot be read;
- * UNLHA_ERROR_HANDLE; UNLHA_ERROR_BUFFER for a null buffer of nonzero size; or UNLHA_ERROR_CRC, on the
- * read that reaches the end and on every read after it, when the member's bytes do not match its CRC:
- * the caller must then discard everything it read. No progress is reported. One thread at a time may use
- * a handle. */
+ * wildcards). It returns a handle, or 0 with *status (when non-null) saying why: UNLHA_ERROR_COMMAND (a
+ * null path or name), UNLHA_ERROR_FILE_OPEN, UNLHA_ERROR_NOT_ARCHIVE, UNLHA_ERROR_NOT_FOUND,
+ * UNLHA_ERROR_UNSAFE_NAME (a symbolic link), UNLHA_ERROR_METHOD (a compressed member, to be extracted
+ * instead) or UNLHA_ERROR_BROKEN_DATA (a stored member whose two sizes differ). *size (when non-null)
+ * receives the member's size. UnlhaReadMember reads up to bufferSize bytes from where the last read ended;
+ * *got receives their count, 0 once the member has been read. It returns 0; UNLHA_ERROR_FILE_OPEN when the
+ * archive cannot be read; UNLHA_ERROR_HANDLE; UNLHA_ERROR_BUFFER for a null buffer of nonzero size; or
+ * UNLHA_ERROR_CRC, on the read that reaches the end and on every read after it, when the member's bytes do
+ * not match its CRC: the caller must then discard everything it read. No progress is reported. One thread at
+ * a time may use a handle. */
 void* UnlhaOpenMember(const char* archivePath, const char* memberName, uint64_t* size, int* status);
 int UnlhaReadMember(void* member, void* buffer, uint32_t bufferSize, uint32_t* got);
 int UnlhaCloseMember(void* member);
