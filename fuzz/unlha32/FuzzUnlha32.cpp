@@ -1,5 +1,5 @@
-// Any bytes as an archive: listing every header and decoding every member into memory must end without
-// a crash, a hang or a read outside the input.
+// Any bytes as an archive: listing every header, decoding every member into memory and reading every
+// member in pieces must end without a crash, a hang or a read outside the input.
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -8,6 +8,7 @@
 #include "platform/unlha32/LhaArchive.h"
 #include "platform/unlha32/LhaDecoder.h"
 #include "platform/unlha32/LhaHeader.h"
+#include "platform/unlha32/MemberReader.h"
 #include "platform/unlha32/Sink.h"
 
 namespace {
@@ -40,9 +41,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     members.push_back(m);
     IsSafeMemberName(m.name);
   }
+  std::vector<uint8_t> piece(4096);
   for (const auto& m : members) {
     TCappedSink sink;
     DecodeMember(source, m, sink);
+    TMemberReader reader;
+    if (reader.Open(source, m.name) != 0) continue;
+    // At most 4 MiB of it, as for decoding.
+    size_t got = 1;
+    for (int i = 0; i < 1024 && got > 0; ++i)
+      if (reader.Read(piece.data(), piece.size(), got) != 0) break;
   }
   return 0;
 }

@@ -11,9 +11,13 @@
 namespace corvane::lha {
 
 int TMemberReader::Open(const std::string& archivePath, const std::string& name) {
-  if (!source_.Open(archivePath)) return UNLHA_ERROR_FILE_OPEN;
+  if (!file_.Open(archivePath)) return UNLHA_ERROR_FILE_OPEN;
+  return Open(file_, name);
+}
+
+int TMemberReader::Open(const TByteSource& archive, const std::string& name) {
   std::vector<TMember> members;
-  if (const int status = ScanArchive(source_, members)) return status;
+  if (const int status = ScanArchive(archive, members)) return status;
   const auto named = [&name](const TMember& m) {
     return m.nameDecoded && !m.IsDirectory() && m.name == name;
   };
@@ -24,13 +28,14 @@ int TMemberReader::Open(const std::string& archivePath, const std::string& name)
   if (!method || method->dictionaryBits != 0) return UNLHA_ERROR_METHOD;
   if (found->compressedSize != found->originalSize) return UNLHA_ERROR_BROKEN_DATA;
   member_ = std::move(*found);
+  source_ = &archive;
   return 0;
 }
 
 int TMemberReader::Read(uint8_t* buffer, size_t size, size_t& got) {
   got = static_cast<size_t>(std::min<uint64_t>(size, member_.originalSize - done_));
   if (got > 0) {
-    if (!source_.ReadAt(member_.dataOffset + done_, buffer, got)) {
+    if (!source_->ReadAt(member_.dataOffset + done_, buffer, got)) {
       got = 0;
       return UNLHA_ERROR_FILE_OPEN;
     }

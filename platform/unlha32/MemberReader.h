@@ -20,6 +20,8 @@ class TMemberReader {
   // UNLHA_ERROR_METHOD (a compressed member) or UNLHA_ERROR_BROKEN_DATA (a stored member whose two sizes
   // differ).
   int Open(const std::string& archivePath, const std::string& name);
+  // The same within an archive already open (or in memory), which must outlive the reader.
+  int Open(const TByteSource& archive, const std::string& name);
   uint64_t Size() const { return member_.originalSize; }
   // Up to `size` bytes from where the last read ended; `got` is their count, 0 once everything was read.
   // 0, UNLHA_ERROR_FILE_OPEN when the archive cannot be read, or UNLHA_ERROR_CRC (with the last bytes in
@@ -27,7 +29,8 @@ class TMemberReader {
   int Read(uint8_t* buffer, size_t size, size_t& got);
 
  private:
-  TFileSource source_;
+  TFileSource file_;
+  const TByteSource* source_ = nullptr;
   TMember member_;
   uint64_t done_ = 0;
   uint16_t crc_ = 0;
