@@ -76,11 +76,11 @@ class TPreparedDecryption {
   // Whether something already has the output's name (a link too, even one that leads nowhere); asked now.
   bool OutputExists() const;
 
-  // Extracts and decrypts the payload and puts the output in place (mode 0666 less the umask), so a
-  // failure leaves nothing behind and never touches other files. Raises EHiddenOutputName and
-  // EOutputExists when the consent lacks (the second also when a file of that name appears meanwhile),
-  // EContainerError kDamagedContainerText (CRC error, damaged data), EDiskFull, EFileError, ECancelled.
-  // Call it once.
+  // Decrypts the payload (a stored one straight from the container, any other once extracted) and puts
+  // the output in place (mode 0666 less the umask), so a failure leaves nothing behind and never touches
+  // other files. Raises EHiddenOutputName and EOutputExists when the consent lacks (the second also when
+  // a file of that name appears meanwhile), EContainerError kDamagedContainerText (CRC error, damaged
+  // data, a wrong tag), EDiskFull, EFileError, ECancelled. Call it once.
   TDecryptResult Finish(const TOutputConsent& consent, const TFlowProgress& progress = {});
 
  private:
