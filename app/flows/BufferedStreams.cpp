@@ -16,14 +16,12 @@ uint64_t EncryptFilePipelined(const std::filesystem::path& source, const std::fi
   return in.Position();
 }
 
-uint64_t DecryptStreamPipelined(TStream& source, const std::filesystem::path& destination,
-                                std::string_view keyText, const TPipelineOptions& options) {
+void DecryptStreamPipelined(TStream& source, const std::filesystem::path& destination,
+                            std::string_view keyText, const TPipelineOptions& options) {
   TFileStream out(destination, TFileMode::fmCreate);
-  const uint64_t start = source.Position();
-  out.Reserve(source.Size() - std::min(start, source.Size()));
+  out.Reserve(source.Size() - std::min(source.Position(), source.Size()));
   DecryptFileStreamPipelined(source, out, keyText, options);
   out.Close();
-  return source.Position() - start;
 }
 
 uint64_t DecryptFileInPlacePipelined(const std::filesystem::path& file, std::string_view keyText,

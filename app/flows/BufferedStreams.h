@@ -23,10 +23,10 @@ uint64_t EncryptFilePipelined(const std::filesystem::path& source, const std::fi
 
 // Decrypts what is left of a stream into a new file (mode 0600; an existing one is truncated), its blocks
 // reserved first: the bytes of DecryptFileStream, with options.payload seeing the ciphertext as read, on
-// the calling thread. Returns the bytes decrypted; a source that ends early or grows raises
-// ESourceChanged. The destination is not flushed, and is left as far as it was written on a failure.
-uint64_t DecryptStreamPipelined(TStream& source, const std::filesystem::path& destination,
-                                std::string_view keyText, const TPipelineOptions& options);
+// the calling thread. A source that ends early or grows raises ESourceChanged. The destination is not
+// flushed, and is left as far as it was written on a failure.
+void DecryptStreamPipelined(TStream& source, const std::filesystem::path& destination,
+                            std::string_view keyText, const TPipelineOptions& options);
 
 // Decrypts a file over itself: each piece is written back only after it was read (the second thread
 // reads ahead of its own writing), so no ciphertext is overwritten before it is used. options.payload

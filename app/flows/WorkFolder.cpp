@@ -277,11 +277,8 @@ fs::path KeepCurrentVersion(const fs::path& file, const TWorkFolder& work, const
 
 void EncryptFileInto(const fs::path& source, const fs::path& destination, const std::string& keyText,
                      const TStreamProgress& progress, const TPayloadHook& payload) {
-  TPipelineOptions options;
-  options.progress = progress;
-  options.payload = payload;
   try {
-    EncryptFilePipelined(source, destination, keyText, options);
+    EncryptFilePipelined(source, destination, keyText, {.progress = progress, .payload = payload});
   } catch (const ESourceChanged&) {
     throw ESourceChanged("ファイル \"" + source.string() +
                          "\" は読み込むうちに大きさが変わりました。書き込み中のファイルか、大きさの分からない"
@@ -292,18 +289,12 @@ void EncryptFileInto(const fs::path& source, const fs::path& destination, const 
 void DecryptFileInPlace(const fs::path& file, const std::string& keyText, const TStreamProgress& progress,
                         const TPayloadHook& payload) {
   fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write);
-  TPipelineOptions options;
-  options.progress = progress;
-  options.payload = payload;
-  DecryptFileInPlacePipelined(file, keyText, options);
+  DecryptFileInPlacePipelined(file, keyText, {.progress = progress, .payload = payload});
 }
 
 void DecryptStreamInto(TStream& source, const fs::path& destination, const std::string& keyText,
                        const TStreamProgress& progress, const TPayloadHook& payload) {
-  TPipelineOptions options;
-  options.progress = progress;
-  options.payload = payload;
-  DecryptStreamPipelined(source, destination, keyText, options);
+  DecryptStreamPipelined(source, destination, keyText, {.progress = progress, .payload = payload});
 }
 
 namespace {
